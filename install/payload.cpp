@@ -65,7 +65,7 @@ bool WriteBeside(const char* targetPath, const uint8_t* block, uint32_t size,
         platform::RemoveFile(tempPath);
         return Fail(failure, WriteStep::kWrite, error);
     }
-    if (!platform::ReplaceFile(tempPath, targetPath)) {
+    if (!platform::MoveIntoPlace(tempPath, targetPath)) {
         error = platform::LastError();
         platform::RemoveFile(tempPath);
         return Fail(failure, WriteStep::kReplace, error);

@@ -51,7 +51,7 @@ bool CloseMapping(MappingHandle mapping);
 bool CreateUniqueFile(const char* folder, const char* prefix, char* path);
 
 // Creates a new, empty file with a unique name in the folder that holds `targetPath`, so that a
-// later ReplaceFile is a rename within one folder. Its path goes to `tempPath` (kMaxPath bytes).
+// later MoveIntoPlace is a rename within one folder. Its path goes to `tempPath` (kMaxPath bytes).
 bool CreateTempFileBeside(const char* targetPath, char* tempPath);
 
 // Opens an existing file for writing, truncated, with no sharing.
@@ -62,7 +62,7 @@ bool WriteAll(FileHandle file, const void* data, uint32_t count);
 
 // Puts the file `source` in place of `target`, replacing a file that stands there. On failure
 // `target` is left as it was.
-bool ReplaceFile(const char* source, const char* target);
+bool MoveIntoPlace(const char* source, const char* target);
 
 bool RemoveFile(const char* path);
 

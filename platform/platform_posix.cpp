@@ -172,7 +172,7 @@ bool WriteAll(FileHandle file, const void* data, uint32_t count) {
     return true;
 }
 
-bool ReplaceFile(const char* source, const char* target) {
+bool MoveIntoPlace(const char* source, const char* target) {
     return rename(source, target) == 0;
 }
 

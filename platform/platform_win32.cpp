@@ -160,7 +160,7 @@ bool WriteAll(FileHandle file, const void* data, uint32_t count) {
     return true;
 }
 
-bool ReplaceFile(const char* source, const char* target) {
+bool MoveIntoPlace(const char* source, const char* target) {
     if (MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING)) {
         return true;
     }

@@ -99,7 +99,7 @@ class OutputFile {
         if (!closed) {
             return Failed("cannot write", path_);
         }
-        if (!platform::ReplaceFile(tempPath_, path_.c_str())) {
+        if (!platform::MoveIntoPlace(tempPath_, path_.c_str())) {
             return Failed("cannot replace", path_);
         }
         tempPath_[0] = '\0';
