@@ -1,0 +1,128 @@
+#!/usr/bin/env bash
+# Runs Windows programs under Wine for the tests, with a prefix of their own inside the build
+# tree, Wine's logging off and a virtual X display when none is set.
+#
+#   wine-run.sh --prefix DIR --arch win64|win32 --start     start a session: display, prefix,
+#                                                         a wineserver that stays up
+#   wine-run.sh --prefix DIR --arch win64|win32 --stop      stop everything the session started
+#   wine-run.sh --prefix DIR --arch win64|win32 PROGRAM ARGS...
+#                                                         run PROGRAM in the session (or in a
+#                                                         session of its own when none is up)
+#                                                         and exit with its exit code
+#
+# WINE_RUN_TIMEOUT (seconds, default 600) bounds one program.
+set -euo pipefail
+
+prefix=""
+arch=win64
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --prefix) prefix=$2; shift 2 ;;
+        --arch) arch=$2; shift 2 ;;
+        *) break ;;
+    esac
+done
+if [ -z "$prefix" ] || [ $# -eq 0 ]; then
+    sed -n '2,14p' "$0" >&2
+    exit 2
+fi
+
+mkdir -p "$prefix"
+prefix=$(cd "$prefix" && pwd)
+export WINEPREFIX=$prefix/prefix
+export WINEARCH=$arch
+export WINEDEBUG=-all
+# Wine would offer to download its .NET and HTML engines; the programs under test need neither.
+export WINEDLLOVERRIDES="mscoree=d;mshtml=d;winemenubuilder.exe=d"
+# The server is the same for both architectures; the native 64-bit one spares the 32-bit
+# session an emulated server.
+export WINESERVER=/usr/lib/wine/wineserver64
+if [ "$arch" = win64 ]; then
+    wine=/usr/lib/wine/wine64
+else
+    wine=/usr/lib/wine/wine
+fi
+session=$prefix/session
+
+start_display() {
+    local n
+    for n in $(seq 90 140); do
+        if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
+            Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+            echo "XVFB_PID=$!" >>"$session"
+            for _ in $(seq 100); do
+                [ -e "/tmp/.X11-unix/X$n" ] && break
+                sleep 0.1
+            done
+            echo "DISPLAY=:$n" >>"$session"
+            export DISPLAY=":$n"
+            return 0
+        fi
+    done
+    echo "wine-run: no free X display" >&2
+    return 1
+}
+
+start_session() {
+    : >"$session"
+    if [ -z "${DISPLAY:-}" ]; then
+        start_display
+    else
+        echo "DISPLAY=$DISPLAY" >>"$session"
+    fi
+    mkdir -p "$WINEPREFIX"
+    "$WINESERVER" -p </dev/null >/dev/null 2>&1
+    # Booting starts the session's background processes (services, the desktop). Started by a
+    # test program instead, they would inherit its output and keep the test runner waiting.
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        "$wine" wineboot -i </dev/null >/dev/null 2>&1
+    else
+        "$wine" wineboot </dev/null >/dev/null 2>&1
+    fi
+}
+
+stop_session() {
+    "$WINESERVER" -k 2>/dev/null || true
+    if [ -f "$session" ]; then
+        local pid
+        pid=$(sed -n 's/^XVFB_PID=//p' "$session")
+        if [ -n "$pid" ]; then
+            kill "$pid" 2>/dev/null || true
+        fi
+        rm -f "$session"
+    fi
+}
+
+load_session() {
+    local display
+    display=$(sed -n 's/^DISPLAY=//p' "$session")
+    export DISPLAY=$display
+}
+
+case "$1" in
+    --start)
+        stop_session
+        start_session
+        exit 0
+        ;;
+    --stop)
+        stop_session
+        exit 0
+        ;;
+esac
+
+own_session=0
+if [ -f "$session" ]; then
+    load_session
+else
+    own_session=1
+    start_session
+    trap stop_session EXIT
+fi
+
+status=0
+timeout --kill-after=10 "${WINE_RUN_TIMEOUT:-600}" "$wine" "$@" || status=$?
+if [ "$status" -eq 124 ] || [ "$status" -eq 137 ]; then
+    echo "wine-run: $1 did not finish within ${WINE_RUN_TIMEOUT:-600} s" >&2
+fi
+exit "$status"
