@@ -20,8 +20,13 @@ fi
 
 export DEBIAN_FRONTEND=noninteractive
 
-is_installed() {
-    dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"
+# Prints the packages among the arguments that are not installed.
+missing_of() {
+    local package
+    for package in "$@"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+            echo "$package"
+    done
 }
 
 updated=0
@@ -32,13 +37,10 @@ update_once() {
     fi
 }
 
-missing=()
-for package in "${packages[@]}"; do
-    is_installed "$package" || missing+=("$package")
-done
-if [ "${#missing[@]}" -gt 0 ]; then
+missing=$(missing_of "${packages[@]}")
+if [ -n "$missing" ]; then
     update_once
-    apt-get install -y -q "${missing[@]}"
+    apt-get install -y -q $missing  # one package name a word
 fi
 
 # 32-bit Linux programs (32-bit Wine's loader) do not execute natively on these machines: let
@@ -90,11 +92,7 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
     updated=0
 fi
-missing=()
-for package in "${i386_packages[@]}"; do
-    is_installed "$package" || missing+=("$package")
-done
-if [ "${#missing[@]}" -gt 0 ]; then
+if [ -n "$(missing_of "${i386_packages[@]}")" ]; then
     update_once
     install_i386
 fi
