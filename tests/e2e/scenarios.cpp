@@ -1,0 +1,687 @@
+// End-to-end scenarios: each one builds an installer with a recognisable payload, runs it, works
+// its dialog as a person would and checks what it leaves on disk and in the settings.
+//
+//   e2e_driver SCENARIO --host HOST.exe --work FOLDER [--step-timeout SECONDS]
+//              [--picture FILE.png] [--packer SCRPACK.exe]
+//   e2e_driver --list
+//
+// HOST is the installer without a package; FOLDER is emptied and used for this scenario's files
+// (Linux paths are taken as paths of the Z: drive). The exit code is 0 when the scenario passed.
+
+#include <stdio.h>
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/e2e_files.h"
+#include "tests/e2e/installer_run.h"
+#include "tests/e2e/window_png.h"
+
+namespace {
+
+const char kCreateError[] = "Error Creating Screen Saver";
+const char kInvalidPath[] = "Error: Invalid Path";
+const char kNoFilename[] = "Error: No Filename Specifed";
+const char kBadCharacters[] =
+    "Error: A filename cannot contain any of the following: \\/:*?\\\"<>|";
+const char kSaverMissing[] = "Screen Saver missing";
+const char kFileExists[] = "File Exists";
+const char kAlreadyExists[] = " already exists.\n Do you want to replace it?";
+const char kWriteFailed[] = "Error: The screen saver file could not be written.";
+const char kBrowseTitle[] = "Path to browse to";
+
+const std::vector<int> kOkOnly = {IDOK};
+const std::vector<int> kYesNo = {IDYES, IDNO};
+
+const char kQueryScreenSaverActive[] = "--query-screensaver-active";
+
+struct Context {
+    std::string host;  // the installer without a package
+    std::string work;  // this scenario's own, emptied folder
+    DWORD stepTimeoutMs;
+    std::string picture;  // where to save a picture of the dialog, if anywhere
+    std::string packer;   // the project's packer, for the scenario that uses it
+};
+
+void Step(const std::string& what) {
+    printf("  - %s\n", what.c_str());
+    fflush(stdout);
+}
+
+void Expect(bool condition, const std::string& failure) {
+    if (!condition) {
+        throw ScenarioFailure(failure);
+    }
+}
+
+std::string Shown(const std::string& text) {
+    std::string shown;
+    for (char c : text) {
+        shown += c == '\n' ? std::string("\\n") : std::string(1, c);
+    }
+    return "\"" + shown + "\"";
+}
+
+void ExpectText(const MessageBoxSeen& box, const std::string& expected) {
+    Expect(box.text == expected, "the message box " + Shown(box.caption) + " says " +
+                                     Shown(box.text) + ", expected " + Shown(expected));
+}
+
+// 300 KB and a little more, so that the size is no round number either.
+const Bytes& Payload() {
+    static const Bytes payload = PseudoRandomBytes(300 * 1024 + 4321, 0x5C12EE);
+    return payload;
+}
+
+std::string WindowsFolder() {
+    char folder[MAX_PATH] = {};
+    GetWindowsDirectoryA(folder, sizeof folder);
+    return folder;
+}
+
+// Entry 0 is the payload; a second entry behind it makes sure the installer copies entry 0
+// and not everything up to the index.
+std::string MakeInstaller(const Context& context, const std::string& fileName) {
+    const std::string path = JoinPath(context.work, fileName);
+    WritePackedInstaller(
+        context.host, path,
+        {{"payload.scr", Payload()}, {"notes.txt", PseudoRandomBytes(1000, 0xA0A0)}});
+    return path;
+}
+
+std::string MakeFolder(const std::string& parent, const std::string& name) {
+    const std::string folder = JoinPath(parent, name);
+    MakeFolders(folder);
+    return folder;
+}
+
+// A folder inside `parent` whose path is exactly `length` bytes long.
+std::string MakeFolderOfLength(const std::string& parent, size_t length) {
+    Expect(parent.size() + 2 <= length,
+           "the work folder's path is too long for this scenario: " + parent);
+    return MakeFolder(parent, std::string(length - parent.size() - 1, 'd'));
+}
+
+// Removes a file at the end of a scenario, whatever its outcome, so that the Windows folder of
+// the prefix is left as it was found.
+class RemoveAtExit {
+  public:
+    explicit RemoveAtExit(std::string path) : path_(std::move(path)) { DeleteFileA(path_.c_str()); }
+    ~RemoveAtExit() { DeleteFileA(path_.c_str()); }
+
+  private:
+    std::string path_;
+};
+
+void ExpectDefaults(InstallerRun& run, const std::string& fileName) {
+    Expect(run.FieldText(kPathField) == WindowsFolder(),
+           "the path field shows " + Shown(run.FieldText(kPathField)) +
+               ", expected the Windows folder " + Shown(WindowsFolder()));
+    Expect(run.FieldText(kNameField) == fileName, "the name field shows " +
+                                                      Shown(run.FieldText(kNameField)) +
+                                                      ", expected " + Shown(fileName));
+    Expect(!run.IsChecked(kMakeDefaultBox), "\"Make Default Screen Saver\" is ticked at start");
+}
+
+void FillIn(InstallerRun& run, const std::string& folder, const std::string& name) {
+    run.SetField(kPathField, folder);
+    run.SetField(kNameField, name);
+}
+
+// Presses OK with what the fields hold and expects one refusal with `message`.
+void ExpectRefusal(InstallerRun& run, const std::string& message) {
+    const std::string folder = run.FieldText(kPathField);
+    const std::string name = run.FieldText(kNameField);
+    const bool makeDefault = run.IsChecked(kMakeDefaultBox);
+    run.Press(IDOK);
+    const MessageBoxSeen box = run.ExpectMessageBox(kCreateError, kOkOnly);
+    ExpectText(box, message);
+    run.Answer(box, IDOK);
+    run.ExpectDialogStaysOpen(folder, name, makeDefault);
+}
+
+void ExpectOverwritePrompt(const MessageBoxSeen& box, const std::string& target) {
+    ExpectText(box, target + kAlreadyExists);
+}
+
+// With no window manager on the virtual display, Wine leaves captions and frames to one that is
+// not there; for the picture, Wine is asked to draw them itself, for this program name only.
+class WineDrawsFrames {
+  public:
+    explicit WineDrawsFrames(const std::string& programName)
+        : key_("Software\\Wine\\AppDefaults\\" + programName) {
+        HKEY key;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, (key_ + "\\X11 Driver").c_str(), 0, nullptr, 0,
+                            KEY_WRITE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+            RegSetValueExA(key, "Decorated", 0, REG_SZ, reinterpret_cast<const BYTE*>("N"), 2);
+            RegCloseKey(key);
+        }
+    }
+    ~WineDrawsFrames() { RegDeleteTreeA(HKEY_CURRENT_USER, key_.c_str()); }
+
+  private:
+    std::string key_;
+};
+
+void DefaultsShown(const Context& context) {
+    const std::string target = JoinPath(WindowsFolder(), "myshow.scr");
+    RemoveAtExit cleanup(target);
+    WineDrawsFrames frames("myshow.exe");
+    InstallerRun run(MakeInstaller(context, "myshow.exe"), context.stepTimeoutMs);
+    Step("the dialog shows the Windows folder and the installer's name as a screen saver");
+    ExpectDefaults(run, "myshow.scr");
+    if (!context.picture.empty()) {
+        Step("save a picture of the dialog in " + context.picture);
+        // Bring the dialog to the front and let it finish painting before its pixels are copied.
+        SetForegroundWindow(run.dialog());
+        DWORD_PTR result = 0;
+        SendMessageTimeoutA(run.dialog(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, context.stepTimeoutMs,
+                            &result);
+        Sleep(500);
+        SaveWindowPicture(run.dialog(), context.picture);
+    }
+    run.Press(IDCANCEL);
+    run.ExpectExitCodeZero();
+    ExpectMissing(target);
+}
+
+void OkWithDefaults(const Context& context) {
+    const std::string target = JoinPath(WindowsFolder(), "e2edefault.scr");
+    RemoveAtExit cleanup(target);
+    InstallerRun run(MakeInstaller(context, "e2edefault.exe"), context.stepTimeoutMs);
+    Step("OK with the defaults installs " + target);
+    run.Press(IDOK);
+    run.ExpectExitCodeZero();
+    ExpectFileContent(target, Payload());
+}
+
+// A first try that is refused, then a corrected one that installs.
+struct RefusalCase {
+    const char* scenario;
+    const char* folder;  // inside the work folder
+    const char* name;
+    const char* message;
+    const char* correctedName;
+    const char* installedAs;
+};
+
+const RefusalCase kRefusals[] = {
+    {"empty_name", "out", "", kNoFilename, "fixed", "fixed.scr"},
+    {"forbidden_quote", "out", "say\"hi", kBadCharacters, "good name", "good name.scr"},
+    {"forbidden_bar", "out", "a|b", kBadCharacters, "show.exe", "show.exe.scr"},
+    {"missing_folder", "nowhere", "x", kInvalidPath, "x", "x.scr"},
+};
+
+void RefusedThenCorrected(const Context& context, const RefusalCase& row) {
+    const std::string out = MakeFolder(context.work, "out");
+    const std::string firstFolder = JoinPath(context.work, row.folder);
+    InstallerRun run(MakeInstaller(context, "retry.exe"), context.stepTimeoutMs);
+    Step("folder " + Shown(firstFolder) + ", name " + Shown(row.name) + ": refused with " +
+         Shown(row.message));
+    FillIn(run, firstFolder, row.name);
+    ExpectRefusal(run, row.message);
+    Step("folder " + Shown(out) + ", name " + Shown(row.correctedName) + ": installs " +
+         Shown(row.installedAs));
+    FillIn(run, out, row.correctedName);
+    run.Press(IDOK);
+    run.ExpectExitCodeZero();
+    ExpectFileContent(JoinPath(out, row.installedAs), Payload());
+    ExpectFolderHoldsOnly(out, {row.installedAs});
+    if (firstFolder != out) {
+        ExpectMissing(firstFolder);
+    }
+}
+
+void MissingFolderAndEmptyName(const Context& context) {
+    const std::string out = MakeFolder(context.work, "out");
+    const std::string missing = JoinPath(context.work, "nowhere");
+    InstallerRun run(MakeInstaller(context, "both.exe"), context.stepTimeoutMs);
+    Step("a missing folder and an empty name report only the folder");
+    FillIn(run, missing, "");
+    ExpectRefusal(run, kInvalidPath);
+    Step("with the folder mended, the empty name is reported");
+    run.SetField(kPathField, out);
+    ExpectRefusal(run, kNoFilename);
+    Step("with both mended, the screen saver is installed");
+    run.SetField(kNameField, "both");
+    run.Press(IDOK);
+    run.ExpectExitCodeZero();
+    ExpectFileContent(JoinPath(out, "both.scr"), Payload());
+    ExpectFolderHoldsOnly(out, {"both.scr"});
+    ExpectMissing(missing);
+}
+
+void OverwriteDeclined(const Context& context) {
+    // A target path longer than the 215 characters that a 260-byte prompt text could hold, to
+    // see the prompt show it whole.
+    const std::string folder = MakeFolderOfLength(context.work, 232);
+    const std::string target = JoinPath(folder, "kept.scr");
+    const Bytes old = PseudoRandomBytes(5000, 0x01D);
+    WriteWholeFile(target, old);
+    InstallerRun run(MakeInstaller(context, "kept.exe"), context.stepTimeoutMs);
+    Step("an existing " + std::to_string(target.size()) + "-byte target asks before replacing");
+    FillIn(run, folder, "kept");
+    run.Press(IDOK);
+    const MessageBoxSeen prompt = run.ExpectMessageBox(kFileExists, kYesNo);
+    ExpectOverwritePrompt(prompt, target);
+    Step("No keeps the file and the dialog");
+    run.Answer(prompt, IDNO);
+    run.ExpectDialogStaysOpen(folder, "kept", false);
+    ExpectFileContent(target, old);
+    run.Press(IDCANCEL);
+    run.ExpectExitCodeZero();
+    ExpectFileContent(target, old);
+    ExpectFolderHoldsOnly(folder, {"kept.scr"});
+}
+
+void OverwriteAccepted(const Context& context) {
+    const std::string out = MakeFolder(context.work, "out");
+    const std::string target = JoinPath(out, "again.scr");
+    // Longer than the payload: a copy that does not truncate would leave its tail behind.
+    WriteWholeFile(target, PseudoRandomBytes(400 * 1024, 0x0DD));
+    InstallerRun run(MakeInstaller(context, "again.exe"), context.stepTimeoutMs);
+    Step("an existing, longer target is replaced completely after Yes");
+    FillIn(run, out, "again");
+    run.Press(IDOK);
+    const MessageBoxSeen prompt = run.ExpectMessageBox(kFileExists, kYesNo);
+    ExpectOverwritePrompt(prompt, target);
+    run.Answer(prompt, IDYES);
+    run.ExpectExitCodeZero();
+    ExpectFileContent(target, Payload());
+    ExpectFolderHoldsOnly(out, {"again.scr"});
+}
+
+void NoPackage(const Context& context) {
+    const std::string out = MakeFolder(context.work, "out");
+    const std::string installer = JoinPath(context.work, "nopack.exe");
+    CopyWholeFile(context.host, installer);
+    const std::string defaultTarget = JoinPath(WindowsFolder(), "nopack.scr");
+    RemoveAtExit cleanup(defaultTarget);
+    InstallerRun run(installer, context.stepTimeoutMs);
+    Step("an installer without a package says the screen saver is missing, and ends");
+    ExpectDefaults(run, "nopack.scr");
+    run.SetField(kPathField, out);
+    run.Press(IDOK);
+    const MessageBoxSeen box = run.ExpectMessageBox(kSaverMissing, kOkOnly);
+    ExpectText(box, kSaverMissing);
+    run.Answer(box, IDOK);
+    run.ExpectExitCodeZero();
+    ExpectFolderHoldsOnly(out, {});
+    ExpectMissing(defaultTarget);
+}
+
+struct ClosingCase {
+    const char* scenario;
+    const char* how;
+    void (*close)(InstallerRun&);
+};
+
+const ClosingCase kClosings[] = {
+    {"cancel_button", "the Cancel button", [](InstallerRun& run) { run.Press(IDCANCEL); }},
+    {"escape_key", "the Esc key", [](InstallerRun& run) { run.PressEscape(); }},
+    {"close_box", "the close box", [](InstallerRun& run) { run.PressCloseBox(); }},
+};
+
+void ClosedWithoutInstalling(const Context& context, const ClosingCase& row) {
+    const std::string out = MakeFolder(context.work, "out");
+    InstallerRun run(MakeInstaller(context, "quit.exe"), context.stepTimeoutMs);
+    Step(std::string("closing with ") + row.how + " ends the program and writes nothing");
+    FillIn(run, out, "quit");
+    row.close(run);
+    run.ExpectExitCodeZero();
+    ExpectFolderHoldsOnly(out, {});
+}
+
+void BrowserCancelled(const Context& context) {
+    const std::string out = MakeFolder(context.work, "out");
+    InstallerRun run(MakeInstaller(context, "browse.exe"), context.stepTimeoutMs);
+    FillIn(run, out, "browse");
+    Step("Browse opens the folder browser titled " + Shown(kBrowseTitle));
+    run.Press(kBrowseButton);
+    const MessageBoxSeen browser = run.ExpectOwnedWindow("Browse for Folder");
+    Expect(browser.text.find(kBrowseTitle) != std::string::npos,
+           "the folder browser's texts are " + Shown(browser.text) + ", expected to include " +
+               Shown(kBrowseTitle));
+    Step("cancelling the browser changes nothing");
+    run.Answer(browser, IDCANCEL);
+    run.ExpectDialogStaysOpen(out, "browse", false);
+    run.Press(IDCANCEL);
+    run.ExpectExitCodeZero();
+    ExpectFolderHoldsOnly(out, {});
+}
+
+// Runs a console program to its end and returns its exit code.
+DWORD RunProgram(const std::string& program, const std::string& arguments, DWORD timeoutMs) {
+    std::string commandLine = "\"" + program + "\" " + arguments;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    Expect(CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                          nullptr, &startup, &process),
+           "cannot start " + commandLine);
+    const bool finished = WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0;
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    if (!finished) {
+        TerminateProcess(process.hProcess, 1);
+        WaitForSingleObject(process.hProcess, 10000);
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    Expect(finished,
+           commandLine + " did not finish within " + std::to_string(timeoutMs / 1000) + " s");
+    return code;
+}
+
+// The installer as the project's own packer builds it.
+void PackedByScrpack(const Context& context) {
+    Expect(!context.packer.empty(), "this scenario needs --packer");
+    const std::string out = MakeFolder(context.work, "out");
+    const std::string payload = JoinPath(context.work, "payload.scr");
+    const std::string notes = JoinPath(context.work, "notes.txt");
+    const std::string installer = JoinPath(context.work, "packed.exe");
+    WriteWholeFile(payload, Payload());
+    WriteWholeFile(notes, PseudoRandomBytes(1000, 0xA0A0));
+    Step("the packer builds an installer from the host, the payload and a second entry");
+    const DWORD packed = RunProgram(context.packer,
+                                    "build \"" + context.host + "\" \"" + payload + "\" \"" +
+                                        notes + "\" -o \"" + installer + "\"",
+                                    context.stepTimeoutMs);
+    Expect(packed == 0, "the packer exited with code " + std::to_string(packed));
+    InstallerRun run(installer, context.stepTimeoutMs);
+    Step("that installer installs the payload");
+    FillIn(run, out, "packed");
+    run.Press(IDOK);
+    run.ExpectExitCodeZero();
+    ExpectFileContent(JoinPath(out, "packed.scr"), Payload());
+    ExpectFolderHoldsOnly(out, {"packed.scr"});
+}
+
+// Whether screen saving is on, as a newly started process sees it: a process keeps the system
+// parameters it has read, so only a fresh one shows what the installer switched.
+bool ScreenSavingActive(const Context& context) {
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, sizeof self);
+    const DWORD code = RunProgram(self, kQueryScreenSaverActive, context.stepTimeoutMs);
+    Expect(code <= 1, "the query of the screen saver switch failed");
+    return code == 1;
+}
+
+const char kDesktopKey[] = "Control Panel\\Desktop";
+const char kScreenSaverValue[] = "SCRNSAVE.EXE";
+
+struct RegistryString {
+    bool present = false;
+    DWORD type = 0;
+    Bytes data;
+};
+
+RegistryString ReadScreenSaverSetting() {
+    RegistryString setting;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kDesktopKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return setting;
+    }
+    DWORD size = 0;
+    if (RegQueryValueExA(key, kScreenSaverValue, nullptr, &setting.type, nullptr, &size) ==
+        ERROR_SUCCESS) {
+        setting.data.resize(size);
+        setting.present = RegQueryValueExA(key, kScreenSaverValue, nullptr, &setting.type,
+                                           setting.data.data(), &size) == ERROR_SUCCESS;
+        setting.data.resize(size);
+    }
+    RegCloseKey(key);
+    return setting;
+}
+
+bool WriteScreenSaverSetting(const RegistryString& setting) {
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kDesktopKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    LONG result = ERROR_SUCCESS;
+    if (setting.present) {
+        result = RegSetValueExA(key, kScreenSaverValue, 0, setting.type, setting.data.data(),
+                                DWORD(setting.data.size()));
+    } else {
+        result = RegDeleteValueA(key, kScreenSaverValue);
+        if (result == ERROR_FILE_NOT_FOUND) {
+            result = ERROR_SUCCESS;
+        }
+    }
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+}
+
+RegistryString StringSetting(const std::string& text) {
+    RegistryString setting;
+    setting.present = true;
+    setting.type = REG_SZ;
+    setting.data.assign(text.begin(), text.end());
+    setting.data.push_back(0);
+    return setting;
+}
+
+std::string Describe(const RegistryString& setting) {
+    if (!setting.present) {
+        return "no value";
+    }
+    std::string text(setting.data.begin(), setting.data.end());
+    return (setting.type == REG_SZ ? "REG_SZ " : "type " + std::to_string(setting.type) + " ") +
+           Shown(text) + " (" + std::to_string(setting.data.size()) + " bytes)";
+}
+
+void SwitchScreenSaving(bool on) {
+    SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, on, nullptr,
+                          SPIF_UPDATEINIFILE | SPIF_SENDWININICHANGE);
+}
+
+// Puts the current-screen-saver value and the screen saving switch back as they were found.
+class RestoreScreenSaverSettings {
+  public:
+    explicit RestoreScreenSaverSettings(const Context& context)
+        : setting_(ReadScreenSaverSetting()), active_(ScreenSavingActive(context)) {}
+    ~RestoreScreenSaverSettings() {
+        WriteScreenSaverSetting(setting_);
+        SwitchScreenSaving(active_);
+    }
+
+  private:
+    RegistryString setting_;
+    bool active_;
+};
+
+void MakeDefault(const Context& context) {
+    RestoreScreenSaverSettings restore(context);
+    const RegistryString sentinel = StringSetting("C:\\before.scr");
+    Expect(WriteScreenSaverSetting(sentinel),
+           "cannot set HKCU\\Control Panel\\Desktop SCRNSAVE.EXE");
+    SwitchScreenSaving(false);
+    Expect(!ScreenSavingActive(context), "screen saving could not be switched off for the test");
+
+    const std::string folder = MakeFolder(context.work, "Long Folder Name");
+    const std::string installer = MakeInstaller(context, "default.exe");
+    {
+        InstallerRun run(installer, context.stepTimeoutMs);
+        Step("without the box ticked, the setting and the switch stay as they were");
+        FillIn(run, folder, "Plain Saver");
+        run.Press(IDOK);
+        run.ExpectExitCodeZero();
+        ExpectFileContent(JoinPath(folder, "Plain Saver.scr"), Payload());
+        Expect(ReadScreenSaverSetting().data == sentinel.data,
+               "the screen saver setting changed to " + Describe(ReadScreenSaverSetting()));
+        Expect(!ScreenSavingActive(context), "screen saving was switched on");
+    }
+    const std::string target = JoinPath(folder, "My Screen Saver.scr");
+    {
+        InstallerRun run(installer, context.stepTimeoutMs);
+        Step("with \"Make Default Screen Saver\" ticked, the new file becomes the screen saver");
+        FillIn(run, folder, "My Screen Saver");
+        run.SetChecked(kMakeDefaultBox, true);
+        run.Press(IDOK);
+        run.ExpectExitCodeZero();
+    }
+    ExpectFileContent(target, Payload());
+    char shortPath[MAX_PATH] = {};
+    Expect(GetShortPathNameA(target.c_str(), shortPath, sizeof shortPath) > 0,
+           "no short path for " + target);
+    Expect(std::string(shortPath) != target,
+           "the short path equals the long one, so the test could not tell them apart");
+    const RegistryString stored = ReadScreenSaverSetting();
+    Expect(stored.present && stored.type == REG_SZ && stored.data == StringSetting(shortPath).data,
+           "HKCU\\Control Panel\\Desktop SCRNSAVE.EXE is " + Describe(stored) + ", expected " +
+               Describe(StringSetting(shortPath)));
+    Expect(ScreenSavingActive(context), "screen saving was not switched on");
+}
+
+void WriteFails(const Context& context) {
+    const std::string out = MakeFolder(context.work, "out");
+    // A folder where the file should go: it counts as existing, and no file can replace it.
+    const std::string target = MakeFolder(out, "taken.scr");
+    InstallerRun run(MakeInstaller(context, "taken.exe"), context.stepTimeoutMs);
+    Step("a target that is a folder is offered for replacing");
+    FillIn(run, out, "taken");
+    run.Press(IDOK);
+    const MessageBoxSeen prompt = run.ExpectMessageBox(kFileExists, kYesNo);
+    ExpectOverwritePrompt(prompt, target);
+    Step("Yes reports that the file could not be written, and keeps the dialog");
+    run.Answer(prompt, IDYES);
+    const MessageBoxSeen failure = run.ExpectMessageBox(kCreateError, kOkOnly);
+    const std::string& text = failure.text;
+    const size_t pathAt = text.find(target, sizeof kWriteFailed - 1);
+    Expect(text.compare(0, sizeof kWriteFailed - 1, kWriteFailed) == 0 &&
+               pathAt != std::string::npos &&
+               text.find_first_not_of(" \t\r\n.:", pathAt + target.size()) != std::string::npos,
+           "the write failure says " + Shown(text) + ", expected " + Shown(kWriteFailed) +
+               " followed by " + Shown(target) + " and the reason");
+    run.Answer(failure, IDOK);
+    run.ExpectDialogStaysOpen(out, "taken", false);
+    run.Press(IDCANCEL);
+    run.ExpectExitCodeZero();
+    Expect(FolderExists(target), "the folder " + target + " is gone");
+    ExpectFolderHoldsOnly(out, {"taken.scr"});
+}
+
+void LongPath(const Context& context) {
+    const std::string folder = MakeFolderOfLength(context.work, 200);
+    // The folder, a separator and the name; ".scr" is typed so the stored name is the typed one.
+    const std::string tooLong = std::string(260 - 201 - 4, 'n') + ".scr";
+    const std::string longest = std::string(259 - 201 - 4, 'n') + ".scr";
+    InstallerRun run(MakeInstaller(context, "long.exe"), context.stepTimeoutMs);
+    Step("a target path of 260 bytes is refused");
+    FillIn(run, folder, tooLong);
+    ExpectRefusal(run, kInvalidPath);
+    Step("a target path of 259 bytes is installed");
+    run.SetField(kNameField, longest);
+    run.Press(IDOK);
+    run.ExpectExitCodeZero();
+    ExpectFileContent(JoinPath(folder, longest), Payload());
+    ExpectFolderHoldsOnly(folder, {longest});
+}
+
+struct Scenario {
+    std::string name;
+    std::function<void(const Context&)> run;
+};
+
+std::vector<Scenario> AllScenarios() {
+    std::vector<Scenario> all = {
+        {"defaults_shown", DefaultsShown},
+        {"ok_defaults", OkWithDefaults},
+        {"missing_folder_empty_name", MissingFolderAndEmptyName},
+        {"overwrite_no", OverwriteDeclined},
+        {"overwrite_yes", OverwriteAccepted},
+        {"no_package", NoPackage},
+        {"browse_cancel", BrowserCancelled},
+        {"make_default", MakeDefault},
+        {"write_failure", WriteFails},
+        {"long_path", LongPath},
+        {"packed_by_scrpack", PackedByScrpack},
+    };
+    for (const RefusalCase& row : kRefusals) {
+        all.push_back({row.scenario, [&row](const Context& c) { RefusedThenCorrected(c, row); }});
+    }
+    for (const ClosingCase& row : kClosings) {
+        all.push_back(
+            {row.scenario, [&row](const Context& c) { ClosedWithoutInstalling(c, row); }});
+    }
+    return all;
+}
+
+int Usage() {
+    fprintf(stderr,
+            "usage: e2e_driver SCENARIO --host HOST.exe --work FOLDER [--step-timeout SECONDS]\n"
+            "                  [--picture FILE.png] [--packer SCRPACK.exe]\n"
+            "       e2e_driver --list\n");
+    return 2;
+}
+
+int QueryScreenSaverActive() {
+    BOOL active = FALSE;
+    if (!SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &active, 0)) {
+        return 2;
+    }
+    return active ? 1 : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 2 && std::string(argv[1]) == kQueryScreenSaverActive) {
+        return QueryScreenSaverActive();
+    }
+    const std::vector<Scenario> scenarios = AllScenarios();
+    if (argc == 2 && std::string(argv[1]) == "--list") {
+        for (const Scenario& scenario : scenarios) {
+            printf("%s\n", scenario.name.c_str());
+        }
+        return 0;
+    }
+    if (argc < 2) {
+        return Usage();
+    }
+    const std::string name = argv[1];
+    Context context{"", "", 20000, "", ""};
+    for (int i = 2; i + 1 < argc; i += 2) {
+        const std::string option = argv[i];
+        const std::string value = argv[i + 1];
+        if (option == "--host") {
+            context.host = ToWindowsPath(value);
+        } else if (option == "--work") {
+            context.work = ToWindowsPath(value);
+        } else if (option == "--step-timeout") {
+            context.stepTimeoutMs = DWORD(atoi(value.c_str())) * 1000;
+        } else if (option == "--picture") {
+            context.picture = ToWindowsPath(value);
+        } else if (option == "--packer") {
+            context.packer = ToWindowsPath(value);
+        } else {
+            return Usage();
+        }
+    }
+    if (argc % 2 != 0 || context.host.empty() || context.work.empty() || !context.stepTimeoutMs) {
+        return Usage();
+    }
+    for (const Scenario& scenario : scenarios) {
+        if (scenario.name != name) {
+            continue;
+        }
+        printf("scenario %s\n", name.c_str());
+        fflush(stdout);
+        try {
+            RemoveTree(context.work);
+            MakeFolders(context.work);
+            scenario.run(context);
+        } catch (const std::exception& failure) {
+            printf("FAILED %s: %s\n", name.c_str(), failure.what());
+            return 1;
+        }
+        printf("passed %s\n", name.c_str());
+        return 0;
+    }
+    fprintf(stderr, "unknown scenario '%s'; --list shows them\n", name.c_str());
+    return 2;
+}
