@@ -4,6 +4,7 @@
 BUILD := build
 DIST := dist
 NATIVE := $(BUILD)/native
+TOOLS := $(BUILD)/tools
 X64 := $(BUILD)/x64
 X86 := $(BUILD)/x86
 JOBS ?= $(shell nproc)
@@ -24,18 +25,21 @@ deps:
 $(NATIVE)/CMakeCache.txt:
 	cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Debug -DSCR_SANITIZE=ON
 
+# The packer users get: an optimised build without the sanitizers of the test build.
+$(TOOLS)/CMakeCache.txt:
+	cmake -S . -B $(TOOLS) -DCMAKE_BUILD_TYPE=Release -DSCR_TESTS=OFF
+
 $(X64)/CMakeCache.txt:
-	cmake -S . -B $(X64) -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
-		-DSCR_NATIVE_SCRPACK=$(CURDIR)/$(NATIVE)/scrpack
+	cmake -S . -B $(X64) -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake
 
 $(X86)/CMakeCache.txt:
-	cmake -S . -B $(X86) -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
-		-DSCR_NATIVE_SCRPACK=$(CURDIR)/$(NATIVE)/scrpack
+	cmake -S . -B $(X86) -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
 
-configure: deps $(NATIVE)/CMakeCache.txt $(X64)/CMakeCache.txt $(X86)/CMakeCache.txt
+configure: deps $(NATIVE)/CMakeCache.txt $(TOOLS)/CMakeCache.txt $(X64)/CMakeCache.txt $(X86)/CMakeCache.txt
 
 build: configure
 	cmake --build $(NATIVE) -j $(JOBS)
+	cmake --build $(TOOLS) -j $(JOBS) --target scrpack
 	cmake --build $(X64) -j $(JOBS)
 	cmake --build $(X86) -j $(JOBS)
 
@@ -43,7 +47,7 @@ dist: build
 	mkdir -p $(DIST)/x64
 	cp $(X86)/scrsetup.exe $(DIST)/scrsetup.exe
 	cp $(X86)/scrpack.exe $(DIST)/scrpack.exe
-	cp $(NATIVE)/scrpack $(DIST)/scrpack
+	cp $(TOOLS)/scrpack $(DIST)/scrpack
 	cp $(X64)/scrsetup.exe $(DIST)/x64/scrsetup.exe
 	@ls -l $(DIST) $(DIST)/x64
 
