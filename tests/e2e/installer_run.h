@@ -55,7 +55,8 @@ class InstallerRun {
     // Waits for a message box with `caption`, owned by the dialog and offering exactly
     // `buttons` (IDOK, IDYES, ...); any other box fails the run.
     MessageBoxSeen ExpectMessageBox(const std::string& caption, const std::vector<int>& buttons);
-    // The same for any dialog window the installer opens over its own (the folder browser).
+    // The same for any dialog window the installer opens over its own; an empty `caption`
+    // accepts any (the folder browser's caption is the system's, not the installer's).
     MessageBoxSeen ExpectOwnedWindow(const std::string& caption);
     // Presses `buttonId` (IDOK, IDYES, IDNO) in `box` and waits until the box has gone.
     void Answer(const MessageBoxSeen& box, int buttonId);

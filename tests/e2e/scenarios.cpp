@@ -10,6 +10,8 @@
 
 #include <stdio.h>
 #include <windows.h>
+// After windows.h, which it builds on.
+#include <commctrl.h>
 
 #include <functional>
 #include <string>
@@ -17,6 +19,7 @@
 
 #include "tests/e2e/e2e_files.h"
 #include "tests/e2e/installer_run.h"
+#include "tests/e2e/system_state.h"
 #include "tests/e2e/window_png.h"
 
 namespace {
@@ -34,8 +37,6 @@ const char kBrowseTitle[] = "Path to browse to";
 
 const std::vector<int> kOkOnly = {IDOK};
 const std::vector<int> kYesNo = {IDYES, IDNO};
-
-const char kQueryScreenSaverActive[] = "--query-screensaver-active";
 
 struct Context {
     std::string host;  // the installer without a package
@@ -75,12 +76,6 @@ const Bytes& Payload() {
     return payload;
 }
 
-std::string WindowsFolder() {
-    char folder[MAX_PATH] = {};
-    GetWindowsDirectoryA(folder, sizeof folder);
-    return folder;
-}
-
 // Entry 0 is the payload; a second entry behind it makes sure the installer copies entry 0
 // and not everything up to the index.
 std::string MakeInstaller(const Context& context, const std::string& fileName) {
@@ -103,17 +98,6 @@ std::string MakeFolderOfLength(const std::string& parent, size_t length) {
            "the work folder's path is too long for this scenario: " + parent);
     return MakeFolder(parent, std::string(length - parent.size() - 1, 'd'));
 }
-
-// Removes a file at the end of a scenario, whatever its outcome, so that the Windows folder of
-// the prefix is left as it was found.
-class RemoveAtExit {
-  public:
-    explicit RemoveAtExit(std::string path) : path_(std::move(path)) { DeleteFileA(path_.c_str()); }
-    ~RemoveAtExit() { DeleteFileA(path_.c_str()); }
-
-  private:
-    std::string path_;
-};
 
 void ExpectDefaults(InstallerRun& run, const std::string& fileName) {
     Expect(run.FieldText(kPathField) == WindowsFolder(),
@@ -145,25 +129,6 @@ void ExpectRefusal(InstallerRun& run, const std::string& message) {
 void ExpectOverwritePrompt(const MessageBoxSeen& box, const std::string& target) {
     ExpectText(box, target + kAlreadyExists);
 }
-
-// With no window manager on the virtual display, Wine leaves captions and frames to one that is
-// not there; for the picture, Wine is asked to draw them itself, for this program name only.
-class WineDrawsFrames {
-  public:
-    explicit WineDrawsFrames(const std::string& programName)
-        : key_("Software\\Wine\\AppDefaults\\" + programName) {
-        HKEY key;
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, (key_ + "\\X11 Driver").c_str(), 0, nullptr, 0,
-                            KEY_WRITE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
-            RegSetValueExA(key, "Decorated", 0, REG_SZ, reinterpret_cast<const BYTE*>("N"), 2);
-            RegCloseKey(key);
-        }
-    }
-    ~WineDrawsFrames() { RegDeleteTreeA(HKEY_CURRENT_USER, key_.c_str()); }
-
-  private:
-    std::string key_;
-};
 
 void DefaultsShown(const Context& context) {
     const std::string target = JoinPath(WindowsFolder(), "myshow.scr");
@@ -340,7 +305,7 @@ void BrowserCancelled(const Context& context) {
     FillIn(run, out, "browse");
     Step("Browse opens the folder browser titled " + Shown(kBrowseTitle));
     run.Press(kBrowseButton);
-    const MessageBoxSeen browser = run.ExpectOwnedWindow("Browse for Folder");
+    const MessageBoxSeen browser = run.ExpectOwnedWindow("");
     Expect(browser.text.find(kBrowseTitle) != std::string::npos,
            "the folder browser's texts are " + Shown(browser.text) + ", expected to include " +
                Shown(kBrowseTitle));
@@ -352,27 +317,37 @@ void BrowserCancelled(const Context& context) {
     ExpectFolderHoldsOnly(out, {});
 }
 
-// Runs a console program to its end and returns its exit code.
-DWORD RunProgram(const std::string& program, const std::string& arguments, DWORD timeoutMs) {
-    std::string commandLine = "\"" + program + "\" " + arguments;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    Expect(CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                          nullptr, &startup, &process),
-           "cannot start " + commandLine);
-    const bool finished = WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0;
-    DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
-    if (!finished) {
-        TerminateProcess(process.hProcess, 1);
-        WaitForSingleObject(process.hProcess, 10000);
-    }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    Expect(finished,
-           commandLine + " did not finish within " + std::to_string(timeoutMs / 1000) + " s");
-    return code;
+// The browser is rooted at the desktop, the one item every system's browser shows first, and
+// a folder of the file system.
+void BrowserChosen(const Context& context) {
+    const std::string out = MakeFolder(context.work, "out");
+    const std::string desktop = DesktopFolder();
+    Expect(!desktop.empty(), "the system names no desktop folder");
+    const std::string target = JoinPath(desktop, "chosen.scr");
+    RemoveAtExit cleanup(target);
+    InstallerRun run(MakeInstaller(context, "chosen.exe"), context.stepTimeoutMs);
+    FillIn(run, out, "chosen");
+    Step("choosing the desktop in the browser puts its folder into the path field");
+    run.Press(kBrowseButton);
+    const MessageBoxSeen browser = run.ExpectOwnedWindow("");
+    HWND tree = FindWindowExA(browser.window, nullptr, "SysTreeView32", nullptr);
+    Expect(tree != nullptr, "the folder browser has no folder tree");
+    DWORD_PTR root = 0;
+    DWORD_PTR selected = 0;
+    Expect(SendMessageTimeoutA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0, SMTO_ABORTIFHUNG,
+                               context.stepTimeoutMs, &root) &&
+               root &&
+               SendMessageTimeoutA(tree, TVM_SELECTITEM, TVGN_CARET, LPARAM(root), SMTO_ABORTIFHUNG,
+                                   context.stepTimeoutMs, &selected) &&
+               selected,
+           "the desktop could not be chosen in the folder browser");
+    run.Answer(browser, IDOK);
+    run.ExpectDialogStaysOpen(desktop, "chosen", false);
+    Step("OK installs into the chosen folder");
+    run.Press(IDOK);
+    run.ExpectExitCodeZero();
+    ExpectFileContent(target, Payload());
+    ExpectFolderHoldsOnly(out, {});
 }
 
 // The installer as the project's own packer builds it.
@@ -399,108 +374,14 @@ void PackedByScrpack(const Context& context) {
     ExpectFolderHoldsOnly(out, {"packed.scr"});
 }
 
-// Whether screen saving is on, as a newly started process sees it: a process keeps the system
-// parameters it has read, so only a fresh one shows what the installer switched.
-bool ScreenSavingActive(const Context& context) {
-    char self[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, self, sizeof self);
-    const DWORD code = RunProgram(self, kQueryScreenSaverActive, context.stepTimeoutMs);
-    Expect(code <= 1, "the query of the screen saver switch failed");
-    return code == 1;
-}
-
-const char kDesktopKey[] = "Control Panel\\Desktop";
-const char kScreenSaverValue[] = "SCRNSAVE.EXE";
-
-struct RegistryString {
-    bool present = false;
-    DWORD type = 0;
-    Bytes data;
-};
-
-RegistryString ReadScreenSaverSetting() {
-    RegistryString setting;
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kDesktopKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        return setting;
-    }
-    DWORD size = 0;
-    if (RegQueryValueExA(key, kScreenSaverValue, nullptr, &setting.type, nullptr, &size) ==
-        ERROR_SUCCESS) {
-        setting.data.resize(size);
-        setting.present = RegQueryValueExA(key, kScreenSaverValue, nullptr, &setting.type,
-                                           setting.data.data(), &size) == ERROR_SUCCESS;
-        setting.data.resize(size);
-    }
-    RegCloseKey(key);
-    return setting;
-}
-
-bool WriteScreenSaverSetting(const RegistryString& setting) {
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kDesktopKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS) {
-        return false;
-    }
-    LONG result = ERROR_SUCCESS;
-    if (setting.present) {
-        result = RegSetValueExA(key, kScreenSaverValue, 0, setting.type, setting.data.data(),
-                                DWORD(setting.data.size()));
-    } else {
-        result = RegDeleteValueA(key, kScreenSaverValue);
-        if (result == ERROR_FILE_NOT_FOUND) {
-            result = ERROR_SUCCESS;
-        }
-    }
-    RegCloseKey(key);
-    return result == ERROR_SUCCESS;
-}
-
-RegistryString StringSetting(const std::string& text) {
-    RegistryString setting;
-    setting.present = true;
-    setting.type = REG_SZ;
-    setting.data.assign(text.begin(), text.end());
-    setting.data.push_back(0);
-    return setting;
-}
-
-std::string Describe(const RegistryString& setting) {
-    if (!setting.present) {
-        return "no value";
-    }
-    std::string text(setting.data.begin(), setting.data.end());
-    return (setting.type == REG_SZ ? "REG_SZ " : "type " + std::to_string(setting.type) + " ") +
-           Shown(text) + " (" + std::to_string(setting.data.size()) + " bytes)";
-}
-
-void SwitchScreenSaving(bool on) {
-    SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, on, nullptr,
-                          SPIF_UPDATEINIFILE | SPIF_SENDWININICHANGE);
-}
-
-// Puts the current-screen-saver value and the screen saving switch back as they were found.
-class RestoreScreenSaverSettings {
-  public:
-    explicit RestoreScreenSaverSettings(const Context& context)
-        : setting_(ReadScreenSaverSetting()), active_(ScreenSavingActive(context)) {}
-    ~RestoreScreenSaverSettings() {
-        WriteScreenSaverSetting(setting_);
-        SwitchScreenSaving(active_);
-    }
-
-  private:
-    RegistryString setting_;
-    bool active_;
-};
-
 void MakeDefault(const Context& context) {
-    RestoreScreenSaverSettings restore(context);
+    RestoreScreenSaverSettings restore(context.stepTimeoutMs);
     const RegistryString sentinel = StringSetting("C:\\before.scr");
     Expect(WriteScreenSaverSetting(sentinel),
            "cannot set HKCU\\Control Panel\\Desktop SCRNSAVE.EXE");
     SwitchScreenSaving(false);
-    Expect(!ScreenSavingActive(context), "screen saving could not be switched off for the test");
+    Expect(!ScreenSavingActive(context.stepTimeoutMs),
+           "screen saving could not be switched off for the test");
 
     const std::string folder = MakeFolder(context.work, "Long Folder Name");
     const std::string installer = MakeInstaller(context, "default.exe");
@@ -513,7 +394,7 @@ void MakeDefault(const Context& context) {
         ExpectFileContent(JoinPath(folder, "Plain Saver.scr"), Payload());
         Expect(ReadScreenSaverSetting().data == sentinel.data,
                "the screen saver setting changed to " + Describe(ReadScreenSaverSetting()));
-        Expect(!ScreenSavingActive(context), "screen saving was switched on");
+        Expect(!ScreenSavingActive(context.stepTimeoutMs), "screen saving was switched on");
     }
     const std::string target = JoinPath(folder, "My Screen Saver.scr");
     {
@@ -534,7 +415,7 @@ void MakeDefault(const Context& context) {
     Expect(stored.present && stored.type == REG_SZ && stored.data == StringSetting(shortPath).data,
            "HKCU\\Control Panel\\Desktop SCRNSAVE.EXE is " + Describe(stored) + ", expected " +
                Describe(StringSetting(shortPath)));
-    Expect(ScreenSavingActive(context), "screen saving was not switched on");
+    Expect(ScreenSavingActive(context.stepTimeoutMs), "screen saving was not switched on");
 }
 
 void WriteFails(const Context& context) {
@@ -596,6 +477,7 @@ std::vector<Scenario> AllScenarios() {
         {"overwrite_yes", OverwriteAccepted},
         {"no_package", NoPackage},
         {"browse_cancel", BrowserCancelled},
+        {"browse_choose", BrowserChosen},
         {"make_default", MakeDefault},
         {"write_failure", WriteFails},
         {"long_path", LongPath},
@@ -617,14 +499,6 @@ int Usage() {
             "                  [--picture FILE.png] [--packer SCRPACK.exe]\n"
             "       e2e_driver --list\n");
     return 2;
-}
-
-int QueryScreenSaverActive() {
-    BOOL active = FALSE;
-    if (!SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &active, 0)) {
-        return 2;
-    }
-    return active ? 1 : 0;
 }
 
 }  // namespace
