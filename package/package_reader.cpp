@@ -56,8 +56,7 @@ PackageReader::PackageReader()
       openFailed_(false),
       lastError_(ErrNone),
       indexOffset_(0),
-      fileSize_(0),
-      indexEnd_(0) {}
+      fileSize_(0) {}
 
 PackageReader::~PackageReader() {
     if (file_ != platform::kNoFile || openFailed_) {
@@ -105,7 +104,8 @@ int PackageReader::Open(const char* path) {
 // Index reads are confined to the bytes before the trailer: a read that would run into the
 // trailer or past the end of the file means the index lies about its size.
 bool PackageReader::ReadIndexField(uint32_t* position, void* buffer, uint32_t count) {
-    if (*position > indexEnd_ || count > indexEnd_ - *position) {
+    const uint32_t indexEnd = fileSize_ - kTrailerSize;
+    if (*position > indexEnd || count > indexEnd - *position) {
         return false;
     }
     uint32_t got = 0;
@@ -135,7 +135,6 @@ bool PackageReader::LoadIndex() {
         return false;
     }
     indexOffset_ = DecodeU32(field);
-    indexEnd_ = fileSize_ - kTrailerSize;
 
     uint32_t position = indexOffset_;
     uint32_t count = 0;
@@ -144,7 +143,7 @@ bool PackageReader::LoadIndex() {
     }
     // Every record takes at least 12 bytes, so a count larger than the room left is a lie;
     // refusing it up front keeps a damaged count from driving the loop below.
-    if (count > (indexEnd_ - position) / kMinRecordSize) {
+    if (count > (fileSize_ - kTrailerSize - position) / kMinRecordSize) {
         return false;
     }
     for (uint32_t i = 0; i < count; ++i) {
@@ -295,7 +294,6 @@ int PackageReader::Close() {
     lastError_ = ErrNone;
     indexOffset_ = 0;
     fileSize_ = 0;
-    indexEnd_ = 0;
     return 1;
 }
 

@@ -106,5 +106,4 @@ class PackageReader {
     int32_t lastError_;
     uint32_t indexOffset_;
     uint32_t fileSize_;
-    uint32_t indexEnd_;  // where the trailer begins: index reads stop here
 };

@@ -72,7 +72,8 @@ bool PathExists(const char* path);
 // The system's last error code (GetLastError or errno), for messages.
 uint32_t LastError();
 
-// The system's text for an error code, without a trailing line break, cut to fit `capacity`.
+// The system's text for an error code, without its trailing line break; empty when the system
+// has none or it does not fit `capacity`.
 void DescribeError(uint32_t error, char* text, size_t capacity);
 
 // Does this byte begin a double-byte character in the system's ANSI code page?

@@ -186,16 +186,14 @@ void DescribeError(uint32_t error, char* text, size_t capacity) {
     if (capacity == 0) {
         return;
     }
-    text[0] = '\0';
     DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                                   nullptr, error, 0, text, DWORD(capacity), nullptr);
-    if (length == 0 && capacity >= 24) {
-        wsprintfA(text, "Error %lu", static_cast<unsigned long>(error));
+    // System texts end with a line break; a code the system has no text for gives none.
+    while (length > 0 &&
+           (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == ' ')) {
+        --length;
     }
-    // System texts end with a line break.
-    while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n')) {
-        text[--length] = '\0';
-    }
+    text[length] = '\0';
 }
 
 bool IsSystemLeadByte(unsigned char byte) {

@@ -3,12 +3,15 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "platform/platform.h"
 #include "resources/resource.h"
 
 namespace {
 
 // Room for any string-table text of the installer, NUL included.
 const int kStringSize = 256;
+// The system's words for an error code: a sentence or two.
+const int kReasonSize = 512;
 const int kCaptionSize = 80;
 
 // LoadStringA leaves the buffer alone when the string is missing: it must start out empty.
@@ -34,27 +37,6 @@ char* JoinTexts(const char* const* parts, size_t count) {
     }
     *end = '\0';
     return text;
-}
-
-// The system's own words for an error code, without the line break it ends them with. Null when
-// it has none; otherwise the caller releases the text with LocalFree.
-char* SystemReason(unsigned long systemError) {
-    if (systemError == 0) {
-        return nullptr;
-    }
-    char* reason = nullptr;
-    const DWORD flags =
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
-    DWORD length = FormatMessageA(flags, nullptr, systemError, 0, reinterpret_cast<char*>(&reason),
-                                  0, nullptr);
-    if (length == 0 || reason == nullptr) {
-        return nullptr;
-    }
-    while (length > 0 && (reason[length - 1] == '\r' || reason[length - 1] == '\n' ||
-                          reason[length - 1] == ' ')) {
-        reason[--length] = '\0';
-    }
-    return reason;
 }
 
 }  // namespace
@@ -94,14 +76,13 @@ char* ComposeWriteFailureText(HINSTANCE instance, const char* targetPath,
                               unsigned long systemError) {
     char failure[kStringSize];
     LoadText(instance, IDS_WRITE_FAILED, failure, sizeof failure);
-    char* reason = SystemReason(systemError);
-    const char* parts[] = {failure, "\n\n", targetPath, reason != nullptr ? "\n" : "",
-                           reason != nullptr ? reason : ""};
-    char* text = JoinTexts(parts, sizeof parts / sizeof parts[0]);
-    if (reason != nullptr) {
-        LocalFree(reason);
+    char reason[kReasonSize] = "";
+    if (systemError != 0) {
+        platform::DescribeError(systemError, reason, sizeof reason);
     }
-    return text;
+    const bool hasReason = reason[0] != '\0';
+    const char* parts[] = {failure, "\n\n", targetPath, hasReason ? "\n" : "", reason};
+    return JoinTexts(parts, sizeof parts / sizeof parts[0]);
 }
 
 void ShowWriteFailure(HINSTANCE instance, HWND owner, const char* targetPath,
