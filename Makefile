@@ -12,7 +12,7 @@ JOBS ?= $(shell nproc)
 # What `make run` installs: any screen saver file.
 PAYLOAD ?= $(DIST)/sample.scr
 # Which host `make run` starts: x64 starts in a second under wine64, x86 is the real 32-bit
-# product and runs under emulation (a few minutes).
+# product and runs under emulation (about a minute to start).
 RUN_ARCH ?= x64
 
 .PHONY: all deps configure build dist run test clean format
@@ -61,8 +61,7 @@ run: dist $(PAYLOAD)
 	mkdir -p $(BUILD)/run
 	$(DIST)/scrpack build $(if $(filter x86,$(RUN_ARCH)),$(DIST)/scrsetup.exe,$(DIST)/x64/scrsetup.exe) \
 		$(PAYLOAD) -o $(BUILD)/run/setup.exe
-	scripts/wine-run.sh --prefix $(BUILD)/run/wine-$(RUN_ARCH) \
-		--arch $(if $(filter x86,$(RUN_ARCH)),win32,win64) $(BUILD)/run/setup.exe
+	scripts/wine-run.sh --prefix $(BUILD)/run/wine $(BUILD)/run/setup.exe
 
 test: dist
 	scripts/run-tests.sh $(NATIVE) $(X64) $(X86)

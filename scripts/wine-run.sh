@@ -2,50 +2,45 @@
 # Runs Windows programs under Wine for the tests, with a prefix of their own inside the build
 # tree, Wine's logging off and a virtual X display when none is set.
 #
-#   wine-run.sh --prefix DIR --arch win64|win32 --start     start a session: display, prefix,
-#                                                         a wineserver that stays up
-#   wine-run.sh --prefix DIR --arch win64|win32 --stop      stop everything the session started
-#   wine-run.sh --prefix DIR --arch win64|win32 PROGRAM ARGS...
-#                                                         run PROGRAM in the session (or in a
-#                                                         session of its own when none is up)
-#                                                         and exit with its exit code
+#   wine-run.sh --prefix DIR --start            start a session: display, prefix, a wineserver
+#                                               that stays up
+#   wine-run.sh --prefix DIR --stop             stop everything the session started
+#   wine-run.sh --prefix DIR PROGRAM ARGS...    run PROGRAM in the session (or in a session of
+#                                               its own when none is up) and exit with its exit
+#                                               code
+#
+# The prefix is a 64-bit one, as on 64-bit Windows: 64-bit programs run natively, 32-bit ones
+# through Wine's 32-bit loader under qemu's user-mode emulation, while the server and the
+# session's background processes stay native. A prefix of the 32-bit kind would emulate all of
+# those too, and its creation alone takes a quarter of an hour on a loaded machine.
 #
 # WINE_RUN_TIMEOUT (seconds, default 600) bounds one program.
 set -euo pipefail
 
 prefix=""
-arch=win64
-while [ $# -gt 0 ]; do
-    case "$1" in
-        --prefix) prefix=$2; shift 2 ;;
-        --arch) arch=$2; shift 2 ;;
-        *) break ;;
-    esac
-done
+if [ "${1:-}" = --prefix ] && [ $# -ge 2 ]; then
+    prefix=$2
+    shift 2
+fi
 if [ -z "$prefix" ] || [ $# -eq 0 ]; then
-    sed -n '2,14p' "$0" >&2
+    sed -n '2,17p' "$0" >&2
     exit 2
 fi
 
 mkdir -p "$prefix"
 prefix=$(cd "$prefix" && pwd)
 export WINEPREFIX=$prefix/prefix
-export WINEARCH=$arch
+export WINEARCH=win64
 export WINEDEBUG=-all
 # Wine would offer to download its .NET and HTML engines; the programs under test need neither.
 export WINEDLLOVERRIDES="mscoree=d;mshtml=d;winemenubuilder.exe=d"
-# The server is the same for both architectures; the native 64-bit one spares the 32-bit
-# session an emulated server.
 export WINESERVER=/usr/lib/wine/wineserver64
-if [ "$arch" = win64 ]; then
-    wine=/usr/lib/wine/wine64
-else
-    wine=/usr/lib/wine/wine
-    # 32-bit Wine runs under qemu's user-mode emulation. qemu's guest address space ends one
-    # page below 4 GiB by default, which splits the 64 KiB slot Wine needs for its shared user
-    # data; ending it on a 64 KiB boundary keeps that slot whole.
-    export QEMU_RESERVED_VA=0xffff0000
-fi
+# The 64-bit loader hands 32-bit programs to the 32-bit one.
+wine=/usr/lib/wine/wine64
+# qemu's 32-bit guest address space ends one page below 4 GiB by default, which splits the
+# 64 KiB slot Wine needs for its shared user data; ending it on a 64 KiB boundary keeps that
+# slot whole.
+export QEMU_RESERVED_VA=0xffff0000
 session=$prefix/session
 
 start_display() {
@@ -67,12 +62,18 @@ start_display() {
     return 1
 }
 
-# Under emulation wineboot may stop waiting for the new prefix and fail while its background
-# processes go on to finish it: wait for them, then judge by the result.
+# Both halves: system32 for 64-bit programs, syswow64 for 32-bit ones.
+prefix_ready() {
+    [ -f "$WINEPREFIX/drive_c/windows/system32/kernel32.dll" ] &&
+        [ -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]
+}
+
+# The 32-bit half of a new prefix is set up by emulated processes, which wineboot may stop
+# waiting for while they go on to finish it: wait for them, then judge by the result.
 create_prefix() {
     "$wine" wineboot -i </dev/null >/dev/null 2>&1 || true
     "$WINESERVER" -w
-    if [ ! -f "$WINEPREFIX/drive_c/windows/system32/kernel32.dll" ]; then
+    if ! prefix_ready; then
         echo "wine-run: could not create the prefix $WINEPREFIX" >&2
         return 1
     fi
@@ -86,7 +87,7 @@ start_session() {
         echo "DISPLAY=$DISPLAY" >>"$session"
     fi
     mkdir -p "$WINEPREFIX"
-    if [ ! -f "$WINEPREFIX/drive_c/windows/system32/kernel32.dll" ]; then
+    if ! prefix_ready; then
         create_prefix
     fi
     "$WINESERVER" -p </dev/null >/dev/null 2>&1
