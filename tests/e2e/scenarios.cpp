@@ -258,14 +258,49 @@ void OverwriteAccepted(const Context& context) {
     ExpectFolderHoldsOnly(out, {"again.scr"});
 }
 
-void NoPackage(const Context& context) {
+// Installers that carry no usable screen saver: the host alone, and packed installers whose
+// download went wrong. Each is built in `work` under `fileName` from a good one.
+struct UnusableCase {
+    const char* scenario;
+    const char* what;
+    void (*make)(const Context& context, const std::string& installer);
+};
+
+// A download that stopped two thirds of the way: the end of the package never arrived.
+void CutShort(const Context& context, const std::string& installer) {
+    MakeInstaller(context, "whole.exe");
+    Bytes bytes = ReadWholeFile(JoinPath(context.work, "whole.exe"));
+    bytes.resize(bytes.size() / 3 * 2);
+    WriteWholeFile(installer, bytes);
+}
+
+// A download that lost a block in the middle of the payload: the end of the package is intact,
+// but its index no longer lies where the package says it does.
+void BlockLost(const Context& context, const std::string& installer) {
+    MakeInstaller(context, "whole.exe");
+    Bytes bytes = ReadWholeFile(JoinPath(context.work, "whole.exe"));
+    const size_t start = bytes.size() / 2;
+    bytes.erase(bytes.begin() + start, bytes.begin() + start + 4096);
+    WriteWholeFile(installer, bytes);
+}
+
+const UnusableCase kUnusables[] = {
+    {"no_package", "an installer without a package",
+     [](const Context& context, const std::string& installer) {
+         CopyWholeFile(context.host, installer);
+     }},
+    {"download_cut_short", "an installer whose download stopped early", CutShort},
+    {"download_block_lost", "an installer whose download lost a block", BlockLost},
+};
+
+void NothingToInstall(const Context& context, const UnusableCase& row) {
     const std::string out = MakeFolder(context.work, "out");
     const std::string installer = JoinPath(context.work, "nopack.exe");
-    CopyWholeFile(context.host, installer);
+    row.make(context, installer);
     const std::string defaultTarget = JoinPath(WindowsFolder(), "nopack.scr");
     RemoveAtExit cleanup(defaultTarget);
     InstallerRun run(installer, context.stepTimeoutMs);
-    Step("an installer without a package says the screen saver is missing, and ends");
+    Step(std::string(row.what) + " says the screen saver is missing, and ends");
     ExpectDefaults(run, "nopack.scr");
     run.SetField(kPathField, out);
     run.Press(IDOK);
@@ -475,7 +510,6 @@ std::vector<Scenario> AllScenarios() {
         {"missing_folder_empty_name", MissingFolderAndEmptyName},
         {"overwrite_no", OverwriteDeclined},
         {"overwrite_yes", OverwriteAccepted},
-        {"no_package", NoPackage},
         {"browse_cancel", BrowserCancelled},
         {"browse_choose", BrowserChosen},
         {"make_default", MakeDefault},
@@ -485,6 +519,9 @@ std::vector<Scenario> AllScenarios() {
     };
     for (const RefusalCase& row : kRefusals) {
         all.push_back({row.scenario, [&row](const Context& c) { RefusedThenCorrected(c, row); }});
+    }
+    for (const UnusableCase& row : kUnusables) {
+        all.push_back({row.scenario, [&row](const Context& c) { NothingToInstall(c, row); }});
     }
     for (const ClosingCase& row : kClosings) {
         all.push_back(
