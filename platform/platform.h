@@ -60,9 +60,15 @@ FileHandle OpenForWriting(const char* path);
 // Writes all `count` bytes in one write.
 bool WriteAll(FileHandle file, const void* data, uint32_t count);
 
-// Puts the file `source` in place of `target`, replacing a file that stands there. On failure
-// `target` is left as it was.
+// Puts the file `source` in place of `target`, replacing a file that stands there. A read-only
+// file or a folder at `target` is refused. On failure `target` is left as it was.
 bool MoveIntoPlace(const char* source, const char* target);
+
+#ifdef _WIN32
+// MoveIntoPlace's way where the system's replacing move is missing (the 9x family): the same
+// contract, in steps. Declared for its tests, which cannot make the system lack the call.
+bool ReplaceBySteps(const char* source, const char* target);
+#endif
 
 bool RemoveFile(const char* path);
 

@@ -173,6 +173,13 @@ bool WriteAll(FileHandle file, const void* data, uint32_t count) {
 }
 
 bool MoveIntoPlace(const char* source, const char* target) {
+    // rename() would replace a file nobody may write to; Windows refuses, and so do we.
+    struct stat info;
+    if (stat(target, &info) == 0 &&
+        (S_ISDIR(info.st_mode) || (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)) {
+        errno = EACCES;
+        return false;
+    }
     return rename(source, target) == 0;
 }
 

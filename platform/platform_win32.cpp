@@ -36,9 +36,27 @@ bool FolderOf(const char* path, char* folder, size_t capacity) {
     return true;
 }
 
+// A read-only file or a folder at the target is never replaced, as Windows NT's replacing move
+// refuses both. The 9x family's renames would replace both (and move a folder aside), and not
+// every emulation of the NT move refuses a read-only file: checked here, every system alike.
+bool RefusesReplacement(const char* target) {
+    const DWORD attributes = GetFileAttributesA(target);
+    if (attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 // The 9x family has no working MoveFileExA: set the old file aside under a unique name, move
 // the new one in, and put the old one back if that fails.
 bool ReplaceBySteps(const char* source, const char* target) {
+    if (RefusesReplacement(target)) {
+        return false;
+    }
     if (GetFileAttributesA(target) == INVALID_FILE_ATTRIBUTES) {
         return MoveFileA(source, target) != 0;
     }
@@ -60,8 +78,6 @@ bool ReplaceBySteps(const char* source, const char* target) {
     DeleteFileA(aside);
     return true;
 }
-
-}  // namespace
 
 FileHandle OpenForReading(const char* path) {
     HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -161,6 +177,9 @@ bool WriteAll(FileHandle file, const void* data, uint32_t count) {
 }
 
 bool MoveIntoPlace(const char* source, const char* target) {
+    if (RefusesReplacement(target)) {
+        return false;
+    }
     if (MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING)) {
         return true;
     }

@@ -66,6 +66,13 @@ std::string Join(const std::string& folder, const std::string& name) {
     return (fs::path(folder) / name).string();
 }
 
+void SetReadOnly(const std::string& path, bool readOnly) {
+    namespace fs = std::filesystem;
+    const fs::perms write =
+        fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+    fs::permissions(path, write, readOnly ? fs::perm_options::remove : fs::perm_options::add);
+}
+
 std::vector<uint8_t> PatternBytes(size_t size, uint32_t seed) {
     std::vector<uint8_t> bytes(size);
     uint32_t state = seed * 2654435761u + 1;

@@ -23,6 +23,10 @@ bool FileExists(const std::string& path);
 // The path separator of the platform the tests run on.
 std::string Join(const std::string& folder, const std::string& name);
 
+// Takes away, or gives back, everyone's permission to write to the file at `path` (on Windows,
+// its read-only attribute).
+void SetReadOnly(const std::string& path, bool readOnly);
+
 // Bytes that differ from entry to entry and from offset to offset.
 std::vector<uint8_t> PatternBytes(size_t size, uint32_t seed);
 

@@ -76,6 +76,21 @@ TEST_F(PayloadTest, AFolderAtTheTargetIsNotReplaced) {
     EXPECT_TRUE(ListDir(folder).empty());
 }
 
+// The user protected the old file: it is kept, and nothing is left beside it.
+TEST_F(PayloadTest, AReadOnlyTargetIsKept) {
+    const Bytes old = PatternBytes(900, 9);
+    WriteFile(target_, old);
+    SetReadOnly(target_, true);
+    OpenInstaller(PatternBytes(7000, 10));
+    WriteFailure failure{};
+    EXPECT_FALSE(WritePayload(reader_, target_.c_str(), &failure));
+    EXPECT_EQ(failure.step, WriteStep::kReplace);
+    EXPECT_NE(failure.systemError, 0u);
+    SetReadOnly(target_, false);
+    EXPECT_EQ(ReadFileBytes(target_), old);
+    ExpectFolderHolds({"setup.exe", "show.scr"});
+}
+
 TEST_F(PayloadTest, AMissingFolderCreatesNothing) {
     OpenInstaller(PatternBytes(5000, 6));
     std::string target = Join(Join(dir_, "missing"), "show.scr");
