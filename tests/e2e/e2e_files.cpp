@@ -165,6 +165,8 @@ void RemoveTree(const std::string& path) {
         return;
     }
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        // A scenario may leave a read-only file, which cannot be deleted as it is.
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileIfPresent(path);
         return;
     }

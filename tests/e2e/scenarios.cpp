@@ -453,12 +453,41 @@ void MakeDefault(const Context& context) {
     Expect(ScreenSavingActive(context.stepTimeoutMs), "screen saving was not switched on");
 }
 
-void WriteFails(const Context& context) {
-    const std::string out = MakeFolder(context.work, "out");
+// Targets that are offered for replacing but cannot be replaced.
+struct UnwritableCase {
+    const char* scenario;
+    const char* what;
+    void (*make)(const std::string& target);
+    void (*expectKept)(const std::string& target);
+};
+
+const Bytes& ProtectedScreenSaver() {
+    static const Bytes bytes = PseudoRandomBytes(2000 + 17, 0x0DD5C2);
+    return bytes;
+}
+
+const UnwritableCase kUnwritables[] = {
     // A folder where the file should go: it counts as existing, and no file can replace it.
-    const std::string target = MakeFolder(out, "taken.scr");
+    {"write_failure", "a folder", [](const std::string& target) { MakeFolders(target); },
+     [](const std::string& target) {
+         Expect(FolderExists(target), "the folder " + target + " is gone");
+     }},
+    // A screen saver the user protected.
+    {"read_only_target", "a read-only file",
+     [](const std::string& target) {
+         WriteWholeFile(target, ProtectedScreenSaver());
+         Expect(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY) != 0,
+                "could not make " + target + " read-only");
+     },
+     [](const std::string& target) { ExpectFileContent(target, ProtectedScreenSaver()); }},
+};
+
+void WriteFails(const Context& context, const UnwritableCase& row) {
+    const std::string out = MakeFolder(context.work, "out");
+    const std::string target = JoinPath(out, "taken.scr");
+    row.make(target);
     InstallerRun run(MakeInstaller(context, "taken.exe"), context.stepTimeoutMs);
-    Step("a target that is a folder is offered for replacing");
+    Step(std::string("a target that is ") + row.what + " is offered for replacing");
     FillIn(run, out, "taken");
     run.Press(IDOK);
     const MessageBoxSeen prompt = run.ExpectMessageBox(kFileExists, kYesNo);
@@ -477,7 +506,7 @@ void WriteFails(const Context& context) {
     run.ExpectDialogStaysOpen(out, "taken", false);
     run.Press(IDCANCEL);
     run.ExpectExitCodeZero();
-    Expect(FolderExists(target), "the folder " + target + " is gone");
+    row.expectKept(target);
     ExpectFolderHoldsOnly(out, {"taken.scr"});
 }
 
@@ -513,7 +542,6 @@ std::vector<Scenario> AllScenarios() {
         {"browse_cancel", BrowserCancelled},
         {"browse_choose", BrowserChosen},
         {"make_default", MakeDefault},
-        {"write_failure", WriteFails},
         {"long_path", LongPath},
         {"packed_by_scrpack", PackedByScrpack},
     };
@@ -522,6 +550,9 @@ std::vector<Scenario> AllScenarios() {
     }
     for (const UnusableCase& row : kUnusables) {
         all.push_back({row.scenario, [&row](const Context& c) { NothingToInstall(c, row); }});
+    }
+    for (const UnwritableCase& row : kUnwritables) {
+        all.push_back({row.scenario, [&row](const Context& c) { WriteFails(c, row); }});
     }
     for (const ClosingCase& row : kClosings) {
         all.push_back(
