@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <algorithm>
 #include <filesystem>
 
@@ -99,6 +101,26 @@ TEST_F(PayloadTest, AMissingFolderCreatesNothing) {
     EXPECT_EQ(failure.step, WriteStep::kCreateFile);
     EXPECT_NE(failure.systemError, 0u);
     ExpectFolderHolds({"setup.exe"});
+}
+
+// A disk too small for the payload: the write fails, the old screen saver is kept and no part of
+// the new one is left. SCR_SMALL_DISK names the root of such a disk; the test run provides one
+// (scripts/small-disk.sh) and runs this test there.
+TEST_F(PayloadTest, AFullDiskKeepsTheOldFileAndLeavesNoPart) {
+    const char* smallDisk = getenv("SCR_SMALL_DISK");
+    if (smallDisk == nullptr) {
+        GTEST_SKIP() << "runs where SCR_SMALL_DISK names a small file system";
+    }
+    const std::string target = Join(smallDisk, "show.scr");
+    const Bytes old = PatternBytes(1000, 11);
+    WriteFile(target, old);
+    OpenInstaller(PatternBytes(1024 * 1024, 12));
+    WriteFailure failure{};
+    EXPECT_FALSE(WritePayload(reader_, target.c_str(), &failure));
+    EXPECT_EQ(failure.step, WriteStep::kWrite);
+    EXPECT_NE(failure.systemError, 0u);
+    EXPECT_EQ(ReadFileBytes(target), old);
+    EXPECT_EQ(ListDir(smallDisk), std::vector<std::string>({"show.scr"}));
 }
 
 // An empty or missing payload would replace a working screen saver with nothing.
