@@ -259,17 +259,21 @@ void OverwriteAccepted(const Context& context) {
 }
 
 // Installers that carry no usable screen saver: the host alone, and packed installers whose
-// download went wrong. Each is built in `work` under `fileName` from a good one.
+// download went wrong. `make` writes one to `installer`.
 struct UnusableCase {
     const char* scenario;
     const char* what;
     void (*make)(const Context& context, const std::string& installer);
 };
 
+// The bytes of a good installer, for a download to damage.
+Bytes GoodInstallerBytes(const Context& context) {
+    return ReadWholeFile(MakeInstaller(context, "whole.exe"));
+}
+
 // A download that stopped two thirds of the way: the end of the package never arrived.
 void CutShort(const Context& context, const std::string& installer) {
-    MakeInstaller(context, "whole.exe");
-    Bytes bytes = ReadWholeFile(JoinPath(context.work, "whole.exe"));
+    Bytes bytes = GoodInstallerBytes(context);
     bytes.resize(bytes.size() / 3 * 2);
     WriteWholeFile(installer, bytes);
 }
@@ -277,8 +281,7 @@ void CutShort(const Context& context, const std::string& installer) {
 // A download that lost a block in the middle of the payload: the end of the package is intact,
 // but its index no longer lies where the package says it does.
 void BlockLost(const Context& context, const std::string& installer) {
-    MakeInstaller(context, "whole.exe");
-    Bytes bytes = ReadWholeFile(JoinPath(context.work, "whole.exe"));
+    Bytes bytes = GoodInstallerBytes(context);
     const size_t start = bytes.size() / 2;
     bytes.erase(bytes.begin() + start, bytes.begin() + start + 4096);
     WriteWholeFile(installer, bytes);
