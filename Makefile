@@ -29,8 +29,10 @@ $(NATIVE)/CMakeCache.txt:
 $(TOOLS)/CMakeCache.txt:
 	cmake -S . -B $(TOOLS) -DCMAKE_BUILD_TYPE=Release -DSCR_TESTS=OFF
 
+# The 64-bit tests read the resources of the shipped 32-bit host too.
 $(X64)/CMakeCache.txt:
-	cmake -S . -B $(X64) -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake
+	cmake -S . -B $(X64) -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
+		-DSCR_X86_HOST=$(abspath $(X86))/scrsetup.exe
 
 $(X86)/CMakeCache.txt:
 	cmake -S . -B $(X86) -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
@@ -52,7 +54,7 @@ dist: build
 	@ls -l $(DIST) $(DIST)/x64
 
 # Until a screen saver of our own ships, the sample payload is a block of bytes: the installer
-# copies its payload without looking inside.
+# copies its payload without looking inside, and the packer is told with --any to take it.
 $(DIST)/sample.scr:
 	mkdir -p $(DIST)
 	head -c 65536 /dev/urandom > $@
@@ -60,7 +62,7 @@ $(DIST)/sample.scr:
 run: dist $(PAYLOAD)
 	mkdir -p $(BUILD)/run
 	$(DIST)/scrpack build $(if $(filter x86,$(RUN_ARCH)),$(DIST)/scrsetup.exe,$(DIST)/x64/scrsetup.exe) \
-		$(PAYLOAD) -o $(BUILD)/run/setup.exe
+		$(PAYLOAD) $(if $(filter $(DIST)/sample.scr,$(PAYLOAD)),--any) -o $(BUILD)/run/setup.exe
 	scripts/wine-run.sh --prefix $(BUILD)/run/wine $(BUILD)/run/setup.exe
 
 test: dist

@@ -85,4 +85,12 @@ void DescribeError(uint32_t error, char* text, size_t capacity);
 // Does this byte begin a double-byte character in the system's ANSI code page?
 bool IsSystemLeadByte(unsigned char byte);
 
+// What stands at a path, found without opening it (opening a pipe would wait for its writer).
+enum class PathKind { kNothing, kRegularFile, kFolder, kOther };
+PathKind KindOfPath(const char* path);
+
+// Gives the file at `path` the permission bits of the file at `model`. Where files carry no such
+// bits (Windows: a replaced file takes its folder's permissions), there is nothing to do.
+bool CopyPermissions(const char* model, const char* path);
+
 }  // namespace platform

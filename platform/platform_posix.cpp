@@ -204,4 +204,20 @@ bool IsSystemLeadByte(unsigned char) {
     return false;
 }
 
+PathKind KindOfPath(const char* path) {
+    struct stat info;
+    if (stat(path, &info) != 0) {
+        return PathKind::kNothing;
+    }
+    if (S_ISREG(info.st_mode)) {
+        return PathKind::kRegularFile;
+    }
+    return S_ISDIR(info.st_mode) ? PathKind::kFolder : PathKind::kOther;
+}
+
+bool CopyPermissions(const char* model, const char* path) {
+    struct stat info;
+    return stat(model, &info) == 0 && chmod(path, info.st_mode & 07777) == 0;
+}
+
 }  // namespace platform

@@ -219,4 +219,19 @@ bool IsSystemLeadByte(unsigned char byte) {
     return IsDBCSLeadByte(byte) != 0;
 }
 
+PathKind KindOfPath(const char* path) {
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return PathKind::kNothing;
+    }
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        return PathKind::kFolder;
+    }
+    return attributes & FILE_ATTRIBUTE_DEVICE ? PathKind::kOther : PathKind::kRegularFile;
+}
+
+bool CopyPermissions(const char*, const char*) {
+    return true;
+}
+
 }  // namespace platform

@@ -13,6 +13,7 @@
 // After windows.h, which it builds on.
 #include <commctrl.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -388,6 +389,19 @@ void BrowserChosen(const Context& context) {
     ExpectFolderHoldsOnly(out, {});
 }
 
+// The payload with the headers the packer looks for in a screen saver: "MZ", and a PE signature
+// where the MZ header points.
+Bytes WindowsLookingPayload() {
+    Bytes bytes = Payload();
+    const uint8_t header[] = {'M', 'Z'};
+    const uint8_t pointer[] = {0x80, 0, 0, 0};
+    const uint8_t signature[] = {'P', 'E', 0, 0};
+    std::copy(header, header + 2, bytes.begin());
+    std::copy(pointer, pointer + 4, bytes.begin() + 0x3C);
+    std::copy(signature, signature + 4, bytes.begin() + 0x80);
+    return bytes;
+}
+
 // The installer as the project's own packer builds it.
 void PackedByScrpack(const Context& context) {
     Expect(!context.packer.empty(), "this scenario needs --packer");
@@ -395,7 +409,8 @@ void PackedByScrpack(const Context& context) {
     const std::string payload = JoinPath(context.work, "payload.scr");
     const std::string notes = JoinPath(context.work, "notes.txt");
     const std::string installer = JoinPath(context.work, "packed.exe");
-    WriteWholeFile(payload, Payload());
+    const Bytes saver = WindowsLookingPayload();
+    WriteWholeFile(payload, saver);
     WriteWholeFile(notes, PseudoRandomBytes(1000, 0xA0A0));
     Step("the packer builds an installer from the host, the payload and a second entry");
     const DWORD packed = RunProgram(context.packer,
@@ -408,7 +423,7 @@ void PackedByScrpack(const Context& context) {
     FillIn(run, out, "packed");
     run.Press(IDOK);
     run.ExpectExitCodeZero();
-    ExpectFileContent(JoinPath(out, "packed.scr"), Payload());
+    ExpectFileContent(JoinPath(out, "packed.scr"), saver);
     ExpectFolderHoldsOnly(out, {"packed.scr"});
 }
 

@@ -1,8 +1,7 @@
-// scrpack: appends a package to a host executable, lists a package, or extracts one entry.
+// scrpack: appends a package to a host executable, lists, checks or extracts a package.
 // Output is written to a temporary file beside the destination and renamed into place, so a
 // failed run never leaves a half-written installer.
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 
 #include <string>
@@ -10,178 +9,34 @@
 
 #include "package/package_format.h"
 #include "package/package_reader.h"
-#include "package/package_writer.h"
 #include "platform/platform.h"
+#include "resources/version.h"
+#include "tools/scrpack/installer_build.h"
+#include "tools/scrpack/pe_image.h"
+#include "tools/scrpack/scrpack_text.h"
 
 namespace {
 
 const char kUsage[] =
     "usage:\n"
     "  scrpack build HOST ENTRY... -o OUT   write HOST followed by a package of the ENTRY files\n"
-    "                                      (entry 0 is the screen saver the installer copies)\n"
+    "        [--any] [--force]             (entry 0 is the screen saver the installer copies;\n"
+    "                                      --any packs an entry 0 that is no Windows executable,\n"
+    "                                      --force a HOST that already carries a package)\n"
     "  scrpack list FILE                    print each entry's index, offset, size and name\n"
+    "  scrpack verify FILE                  check that FILE is an installer that can install\n"
     "  scrpack extract FILE N -o OUT        write entry N of FILE's package to OUT\n"
+    "  scrpack --version                    show the version\n"
     "  scrpack --help                       show this text\n";
-
-const uint32_t kChunk = 1 << 20;
 
 int Usage() {
     fputs(kUsage, stderr);
     return 2;
 }
 
-bool Failed(const char* what, const std::string& path) {
-    char reason[256];
-    platform::DescribeError(platform::LastError(), reason, sizeof reason);
-    fprintf(stderr, "scrpack: %s '%s': %s\n", what, path.c_str(), reason);
-    return false;
-}
-
-std::string BaseName(const std::string& path) {
-    size_t slash = path.find_last_of("/\\:");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// A file being written under a temporary name beside its destination.
-class OutputFile {
-  public:
-    explicit OutputFile(const std::string& path) : path_(path), file_(platform::kNoFile) {
-        tempPath_[0] = '\0';
-    }
-    ~OutputFile() {
-        if (file_ != platform::kNoFile) {
-            platform::CloseFile(file_);
-        }
-        if (tempPath_[0] != '\0') {
-            platform::RemoveFile(tempPath_);
-        }
-    }
-
-    bool Create() {
-        if (!platform::CreateTempFileBeside(path_.c_str(), tempPath_)) {
-            tempPath_[0] = '\0';
-            return Failed("cannot create a file beside", path_);
-        }
-        file_ = platform::OpenForWriting(tempPath_);
-        return file_ != platform::kNoFile || Failed("cannot write", tempPath_);
-    }
-
-    bool Write(const void* data, uint32_t size) {
-        return size == 0 || platform::WriteAll(file_, data, size) || Failed("cannot write", path_);
-    }
-
-    // Copies all of `sourcePath` into the output.
-    bool CopyFrom(const std::string& sourcePath) {
-        platform::FileHandle source = platform::OpenForReading(sourcePath.c_str());
-        if (source == platform::kNoFile) {
-            return Failed("cannot open", sourcePath);
-        }
-        std::vector<uint8_t> chunk(kChunk);
-        bool ok = true;
-        for (uint32_t offset = 0;; offset += kChunk) {
-            uint32_t got = 0;
-            if (!platform::ReadAt(source, offset, chunk.data(), kChunk, &got)) {
-                ok = Failed("cannot read", sourcePath);
-                break;
-            }
-            if (got == 0 || !Write(chunk.data(), got)) {
-                ok = got == 0;
-                break;
-            }
-        }
-        platform::CloseFile(source);
-        return ok;
-    }
-
-    bool Finish() {
-        bool closed = platform::CloseFile(file_);
-        file_ = platform::kNoFile;
-        if (!closed) {
-            return Failed("cannot write", path_);
-        }
-        if (!platform::MoveIntoPlace(tempPath_, path_.c_str())) {
-            return Failed("cannot replace", path_);
-        }
-        tempPath_[0] = '\0';
-        return true;
-    }
-
-  private:
-    std::string path_;
-    char tempPath_[platform::kMaxPath];
-    platform::FileHandle file_;
-};
-
-bool SizeOf(const std::string& path, uint64_t* size) {
-    platform::FileHandle file = platform::OpenForReading(path.c_str());
-    if (file == platform::kNoFile) {
-        return Failed("cannot open", path);
-    }
-    bool ok = platform::FileSize(file, size) || Failed("cannot read the size of", path);
-    platform::CloseFile(file);
-    return ok;
-}
-
-int Build(const std::string& host, const std::vector<std::string>& entryPaths,
-          const std::string& out) {
-    uint64_t hostSize = 0;
-    if (!SizeOf(host, &hostSize)) {
-        return 1;
-    }
-    std::vector<EntryLayout> entries;
-    for (const std::string& path : entryPaths) {
-        uint64_t size = 0;
-        if (!SizeOf(path, &size)) {
-            return 1;
-        }
-        if (size > kMaxFileSize) {
-            fprintf(stderr, "scrpack: '%s' is too large: a package must stay below 2 GiB\n",
-                    path.c_str());
-            return 1;
-        }
-        entries.push_back(EntryLayout{BaseName(path), uint32_t(size), 0});
-    }
-    uint64_t fileSize = 0;
-    switch (LayOutPackage(hostSize, entries, &fileSize)) {
-        case LayoutError::kNone:
-            break;
-        case LayoutError::kNameTooLong:
-            fprintf(stderr, "scrpack: an entry name must be shorter than 499 bytes\n");
-            return 1;
-        case LayoutError::kTooLarge:
-            fprintf(stderr,
-                    "scrpack: the output would be 2 GiB or more, which no reader can "
-                    "position in\n");
-            return 1;
-    }
-
-    OutputFile output(out);
-    if (!output.Create() || !output.CopyFrom(host)) {
-        return 1;
-    }
-    uint64_t position = hostSize;
-    for (size_t i = 0; i < entries.size(); ++i) {
-        if (!output.CopyFrom(entryPaths[i])) {
-            return 1;
-        }
-        position += entries[i].size;
-    }
-    std::vector<uint8_t> index = EncodeIndexAndTrailer(entries, uint32_t(position));
-    if (!output.Write(index.data(), uint32_t(index.size())) || !output.Finish()) {
-        return 1;
-    }
-    // The inputs may have changed while they were copied; the size is the proof.
-    uint64_t written = 0;
-    if (!SizeOf(out, &written) || written != fileSize) {
-        fprintf(stderr,
-                "scrpack: '%s' has %llu bytes, not %llu: an input changed while it was "
-                "read\n",
-                out.c_str(), static_cast<unsigned long long>(written),
-                static_cast<unsigned long long>(fileSize));
-        platform::RemoveFile(out.c_str());
-        return 1;
-    }
-    return 0;
+int UsageError(const char* what, const std::string& argument) {
+    fprintf(stderr, "scrpack: %s%s\n", what, argument.c_str());
+    return Usage();
 }
 
 bool OpenPackage(PackageReader& reader, const std::string& path) {
@@ -196,24 +51,105 @@ bool OpenPackage(PackageReader& reader, const std::string& path) {
     return false;
 }
 
+const char* EntriesWord(int32_t count) {
+    return count == 1 ? "entry" : "entries";
+}
+
 int List(const std::string& path) {
     PackageReader reader;
     if (!OpenPackage(reader, path)) {
         return 1;
     }
-    int32_t count = reader.EntryCount();
-    printf("%d entries\n", count);
+    const int32_t count = reader.EntryCount();
+    printf("%d %s\n", count, EntriesWord(count));
     for (int32_t i = 0; i < count; ++i) {
         const PackageEntry* entry = reader.Entry(i);
-        printf("%d\t%u\t%u\t%s\n", i, entry->offset, entry->size, entry->name ? entry->name : "");
+        printf("%d\t%u\t%u\t%s\n", i, entry->offset, entry->size, PrintableName(*entry).c_str());
     }
     return 0;
 }
 
+// Every problem found is printed; the exit code says whether there was any.
+int Verify(const std::string& path) {
+    PackageReader reader;
+    if (!OpenPackage(reader, path)) {
+        return 1;
+    }
+    uint64_t fileSize = 0;
+    platform::FileHandle file = platform::OpenForReading(path.c_str());
+    if (file == platform::kNoFile || !platform::FileSize(file, &fileSize)) {
+        if (file != platform::kNoFile) {
+            platform::CloseFile(file);
+        }
+        Failed("cannot read the size of", path);
+        return 1;
+    }
+    platform::CloseFile(file);
+    const int32_t count = reader.EntryCount();
+    if (count == 0) {
+        fprintf(stderr, "scrpack: '%s' carries no package (or an empty one)\n", path.c_str());
+        return 1;
+    }
+    bool ok = true;
+    for (int32_t i = 0; i < count; ++i) {
+        const PackageEntry* entry = reader.Entry(i);
+        if (uint64_t(entry->offset) + entry->size > fileSize) {
+            fprintf(stderr,
+                    "scrpack: '%s': entry %d (%u bytes at %u) runs past the end of the file\n",
+                    path.c_str(), i, entry->size, entry->offset);
+            ok = false;
+        }
+    }
+    const PackageEntry* saver = reader.Entry(0);
+    if (ok && saver->size == 0) {
+        fprintf(stderr, "scrpack: '%s': entry 0, the screen saver, is empty\n", path.c_str());
+        ok = false;
+    } else if (ok) {
+        const uint8_t* data = nullptr;
+        EntryView* view = reader.MapEntry(0, &data);
+        if (!view) {
+            Failed("cannot map entry 0 of", path);
+            return 1;
+        }
+        const ByteSpan span = {data, saver->size};
+        const PeCheck check = CheckWindowsExecutable(MemorySource(&span));
+        PackageReader::UnmapEntry(view);
+        if (check != PeCheck::kWindowsExecutable) {
+            fprintf(stderr, "scrpack: '%s': entry 0 %s, so it is no screen saver\n", path.c_str(),
+                    DescribePeCheck(check));
+            ok = false;
+        }
+    }
+    if (!ok) {
+        return 1;
+    }
+    printf("%s: %d %s; entry 0 \"%s\", %u bytes, is a Windows executable\n", path.c_str(), count,
+           EntriesWord(count), PrintableName(*saver).c_str(), saver->size);
+    return 0;
+}
+
+// Plain decimal digits only: no sign, no spaces, no other base.
+bool ParseEntryNumber(const std::string& text, int32_t* number) {
+    if (text.empty() || text.size() > 10) {
+        return false;
+    }
+    uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+        value = value * 10 + uint64_t(c - '0');
+    }
+    if (value > 0x7FFFFFFF) {
+        return false;
+    }
+    *number = int32_t(value);
+    return true;
+}
+
 int Extract(const std::string& path, const std::string& number, const std::string& out) {
-    char* end = nullptr;
-    long index = strtol(number.c_str(), &end, 10);
-    if (number.empty() || *end != '\0' || index < 0 || index > 0x7FFFFFFF) {
+    int32_t index = 0;
+    if (!ParseEntryNumber(number, &index)) {
         fprintf(stderr, "scrpack: '%s' is not an entry number\n", number.c_str());
         return 2;
     }
@@ -222,32 +158,57 @@ int Extract(const std::string& path, const std::string& number, const std::strin
         return 1;
     }
     if (index >= reader.EntryCount()) {
-        fprintf(stderr, "scrpack: '%s' has no entry %ld\n", path.c_str(), index);
+        fprintf(stderr, "scrpack: '%s' has no entry %d\n", path.c_str(), index);
         return 1;
     }
     const uint8_t* data = nullptr;
-    EntryView* view = reader.MapEntry(int32_t(index), &data);
+    EntryView* view = reader.MapEntry(index, &data);
     if (!view) {
         Failed("cannot map an entry of", path);
         return 1;
     }
-    uint32_t size = reader.EntrySize(int32_t(index));
+    uint32_t size = reader.EntrySize(index);
     OutputFile output(out);
     bool ok = output.Create() && output.Write(data, size) && output.Finish();
     PackageReader::UnmapEntry(view);
     return ok ? 0 : 1;
 }
 
-// Takes "-o OUT" out of the arguments.
-bool TakeOutput(std::vector<std::string>& args, std::string* out) {
-    for (size_t i = 0; i + 1 < args.size(); ++i) {
-        if (args[i] == "-o") {
-            *out = args[i + 1];
-            args.erase(args.begin() + long(i), args.begin() + long(i) + 2);
-            return !out->empty();
+// A command's arguments: the plain ones in order, and the options among them.
+struct Arguments {
+    std::vector<std::string> plain;
+    std::string out;
+    BuildOptions build;
+};
+
+// False, after a message, for a repeated or empty -o and for an option the command lacks.
+bool SplitArguments(const std::vector<std::string>& args, bool buildOptions, Arguments* parsed) {
+    bool haveOut = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "-o") {
+            if (haveOut) {
+                UsageError("-o given twice: ", args[i + 1 < args.size() ? i + 1 : i]);
+                return false;
+            }
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
+                UsageError("-o needs a file name", "");
+                return false;
+            }
+            parsed->out = args[++i];
+            haveOut = true;
+        } else if (buildOptions && arg == "--any") {
+            parsed->build.anyEntry = true;
+        } else if (buildOptions && arg == "--force") {
+            parsed->build.force = true;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            UsageError("unknown option ", arg);
+            return false;
+        } else {
+            parsed->plain.push_back(arg);
         }
     }
-    return false;
+    return true;
 }
 
 }  // namespace
@@ -261,17 +222,30 @@ int main(int argc, char** argv) {
         fputs(kUsage, stdout);
         return 0;
     }
-    std::string command = args[0];
+    if (args[0] == "--version") {
+        printf("scrpack %s\n", SCR_VERSION_TEXT);
+        return 0;
+    }
+    const std::string command = args[0];
     args.erase(args.begin());
-    std::string out;
-    if (command == "build" && TakeOutput(args, &out) && args.size() >= 2) {
-        return Build(args[0], std::vector<std::string>(args.begin() + 1, args.end()), out);
+    Arguments parsed;
+    if (!SplitArguments(args, command == "build", &parsed)) {
+        return 2;
     }
-    if (command == "list" && args.size() == 1) {
-        return List(args[0]);
+    const std::vector<std::string>& plain = parsed.plain;
+    const bool haveOut = !parsed.out.empty();
+    if (command == "build" && haveOut && plain.size() >= 2) {
+        return BuildInstaller(plain[0], std::vector<std::string>(plain.begin() + 1, plain.end()),
+                              parsed.out, parsed.build);
     }
-    if (command == "extract" && TakeOutput(args, &out) && args.size() == 2) {
-        return Extract(args[0], args[1], out);
+    if (command == "list" && !haveOut && plain.size() == 1) {
+        return List(plain[0]);
+    }
+    if (command == "verify" && !haveOut && plain.size() == 1) {
+        return Verify(plain[0]);
+    }
+    if (command == "extract" && haveOut && plain.size() == 2) {
+        return Extract(plain[0], plain[1], parsed.out);
     }
     return Usage();
 }
