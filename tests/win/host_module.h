@@ -2,13 +2,13 @@
 // without running it.
 #pragma once
 
+#include <stdlib.h>
 #include <windows.h>
 
 #include <string>
 
-// The build names the installer by its Linux path; Wine shows the Linux root as drive Z:.
-inline std::string HostExePath() {
-    std::string path = SCR_HOST_EXE;
+// The build names files by their Linux paths; Wine shows the Linux root as drive Z:.
+inline std::string WindowsPath(std::string path) {
     if (!path.empty() && path[0] == '/') {
         for (char& c : path) {
             if (c == '/') {
@@ -18,6 +18,13 @@ inline std::string HostExePath() {
         path = "Z:" + path;
     }
     return path;
+}
+
+// The build's own installer, unless SCR_HOST_EXE in the environment names another: the 64-bit
+// tests read the shipped 32-bit host's resources that way.
+inline std::string HostExePath() {
+    const char* chosen = getenv("SCR_HOST_EXE");
+    return WindowsPath(chosen != nullptr && chosen[0] != '\0' ? chosen : SCR_HOST_EXE);
 }
 
 class HostResources {
