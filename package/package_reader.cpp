@@ -136,15 +136,14 @@ bool EntryTable::Append(PackageEntry* entry) {
 }
 
 bool EntryTable::Reserve(uint32_t count) {
+    // The capacity is always a multiple of the growth step, as appending leaves it.
     if (count <= capacity_) {
         return true;
     }
-    // Exactly the capacity that appending one by one would reach, in a single step.
-    const uint32_t steps = (count - capacity_ + kGrowth - 1) / kGrowth;
-    if (steps > (UINT32_MAX - capacity_) / kGrowth) {
+    if (count > UINT32_MAX - kGrowth) {
         return false;
     }
-    return Grow(capacity_ + steps * kGrowth);
+    return Grow((count + kGrowth - 1) / kGrowth * kGrowth);
 }
 
 bool EntryTable::Grow(uint32_t newCapacity) {
