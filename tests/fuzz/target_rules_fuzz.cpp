@@ -65,12 +65,12 @@ void CheckChangeExtension(const std::string& source, const std::string& extensio
     if (fitted) {
         const size_t length = strnlen(out.data(), capacity);
         Check(length < capacity);
-        // The part before the new extension is a prefix of the source.
-        Check(source.compare(0, length - (extension.empty() ? 0 : extension.size() + 1), out.data(),
-                             length - (extension.empty() ? 0 : extension.size() + 1)) == 0);
-        if (!extension.empty()) {
-            Check(strcmp(out.data() + length - extension.size(), extension.c_str()) == 0);
-        }
+        // The source up to its extension, then the new one after a dot.
+        const size_t added = extension.empty() ? 0 : extension.size() + 1;
+        Check(length >= added &&
+              source.compare(0, length - added, out.data(), length - added) == 0);
+        Check(extension.empty() || out[length - added] == '.');
+        Check(strcmp(out.data() + length - extension.size(), extension.c_str()) == 0);
     }
     // In place, in a buffer that holds the source.
     std::vector<char> inPlace = Block(source, source.size() + 1 + extension.size() + 1);
