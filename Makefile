@@ -7,6 +7,7 @@ NATIVE := $(BUILD)/native
 TOOLS := $(BUILD)/tools
 X64 := $(BUILD)/x64
 X86 := $(BUILD)/x86
+FUZZ := $(BUILD)/fuzz
 JOBS ?= $(shell nproc)
 
 # What `make run` installs: any screen saver file.
@@ -15,7 +16,10 @@ PAYLOAD ?= $(DIST)/sample.scr
 # product and runs under emulation (about a minute to start).
 RUN_ARCH ?= x64
 
-.PHONY: all deps configure build dist run test clean format
+# How long `make fuzz` runs each fuzz target.
+FUZZ_SECONDS ?= 60
+
+.PHONY: all deps configure build dist run test fuzz clean format
 
 all: dist
 
@@ -67,6 +71,15 @@ run: dist $(PAYLOAD)
 
 test: dist
 	scripts/run-tests.sh $(NATIVE) $(X64) $(X86)
+
+# The fuzz targets, built with clang and libFuzzer in a build of their own.
+$(FUZZ)/CMakeCache.txt:
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSCR_SANITIZE=ON \
+		-DSCR_FUZZ=ON
+
+fuzz: deps $(FUZZ)/CMakeCache.txt
+	cmake --build $(FUZZ) -j $(JOBS) --target fuzz_reader fuzz_target_rules
+	scripts/fuzz.sh $(FUZZ) $(FUZZ_SECONDS)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -4,14 +4,119 @@
 #include <string.h>
 
 #include "package/package_format.h"
+#include "package/signed_file.h"
 
 namespace {
 
+// An entry and its name are one block (see PackageEntry).
 void ReleaseEntry(PackageEntry* entry) {
-    if (entry) {
-        free(entry->name);
-        free(entry);
+    free(entry);
+}
+
+// The index is read a block at a time and parsed from memory: one read per field made the
+// index of a large package take far longer to load than its file takes to read.
+const uint32_t kIndexBlockSize = 64 * 1024;
+
+// Hands out the index's bytes in order from a buffer that is refilled a block at a time. It
+// never reads beyond `end`, so neither the trailer nor anything after the package is taken for
+// index bytes, and a block that cannot be read whole means the index runs past the file.
+class IndexCursor {
+  public:
+    IndexCursor(platform::FileHandle file, uint32_t position, uint32_t end)
+        : file_(file), next_(position), end_(end), buffer_(nullptr), filled_(0), used_(0) {}
+    ~IndexCursor() { free(buffer_); }
+
+    // The index bytes not yet taken.
+    uint32_t Left() const { return filled_ - used_ + (end_ - next_); }
+
+    // Copies the next `count` bytes to `out`; false if the index ends before them or a read
+    // fails.
+    bool Take(void* out, uint32_t count) {
+        if (count > Left()) {
+            return false;
+        }
+        uint8_t* to = static_cast<uint8_t*>(out);
+        while (count > 0) {
+            if (used_ == filled_ && !Refill()) {
+                return false;
+            }
+            const uint32_t part = count < filled_ - used_ ? count : filled_ - used_;
+            memcpy(to, buffer_ + used_, part);
+            used_ += part;
+            to += part;
+            count -= part;
+        }
+        return true;
     }
+
+    bool TakeU32(uint32_t* value) {
+        uint8_t bytes[4];
+        if (!Take(bytes, 4)) {
+            return false;
+        }
+        *value = DecodeU32(bytes);
+        return true;
+    }
+
+  private:
+    IndexCursor(const IndexCursor&) = delete;
+    IndexCursor& operator=(const IndexCursor&) = delete;
+
+    // Only called while bytes are left in the file.
+    bool Refill() {
+        const uint32_t left = end_ - next_;
+        const uint32_t wanted = left < kIndexBlockSize ? left : kIndexBlockSize;
+        if (!buffer_) {
+            // No larger than the index, which is a few dozen bytes in an installer.
+            buffer_ = static_cast<uint8_t*>(malloc(wanted));
+            if (!buffer_) {
+                return false;
+            }
+        }
+        uint32_t got = 0;
+        if (!platform::ReadAt(file_, next_, buffer_, wanted, &got) || got != wanted) {
+            return false;
+        }
+        next_ += wanted;
+        filled_ = wanted;
+        used_ = 0;
+        return true;
+    }
+
+    platform::FileHandle file_;
+    uint32_t next_;  // the file offset of the first byte not yet in the buffer
+    uint32_t end_;
+    uint8_t* buffer_;
+    uint32_t filled_;
+    uint32_t used_;
+};
+
+// One record; null if it cannot be read or its entry does not lie before `packageEnd`.
+PackageEntry* ReadRecord(IndexCursor& index, uint32_t packageEnd) {
+    uint32_t nameLength = 0;
+    if (!index.TakeU32(&nameLength) || nameLength >= kNameLengthLimit) {
+        return nullptr;
+    }
+    // One block for the record and its name: a large index has many of them, and allocating
+    // took most of its loading time.
+    PackageEntry* entry = static_cast<PackageEntry*>(malloc(sizeof(PackageEntry) + nameLength));
+    if (!entry) {
+        return nullptr;
+    }
+    entry->nameLength = nameLength;
+    entry->name = nameLength > 0 ? reinterpret_cast<char*>(entry + 1) : nullptr;
+    // A name is kept as stored, even without its NUL: nothing here reads it, and whatever
+    // shows it bounds it by its length.
+    bool ok = nameLength == 0 || index.Take(entry->name, nameLength);
+    ok = ok && index.TakeU32(&entry->offset) && index.TakeU32(&entry->size);
+    // Refuse an entry that does not lie inside the package's part of the file: mapping or
+    // reading it would fail only later, or read the wrong bytes.
+    ok = ok && uint64_t(entry->offset) + entry->size <= packageEnd;
+    if (!ok) {
+        ReleaseEntry(entry);
+        return nullptr;
+    }
+    return entry;
 }
 
 }  // namespace
@@ -23,21 +128,36 @@ EntryTable::~EntryTable() {
 }
 
 bool EntryTable::Append(PackageEntry* entry) {
-    if (count_ == capacity_) {
-        uint32_t newCapacity = capacity_ + kGrowth;
-        PackageEntry** grown =
-            static_cast<PackageEntry**>(malloc(size_t(newCapacity) * sizeof(PackageEntry*)));
-        if (!grown) {
-            return false;
-        }
-        if (count_ > 0) {
-            memcpy(grown, items_, size_t(count_) * sizeof(PackageEntry*));
-        }
-        free(items_);
-        items_ = grown;
-        capacity_ = newCapacity;
+    if (count_ == capacity_ && !Grow(capacity_ + kGrowth)) {
+        return false;
     }
     items_[count_++] = entry;
+    return true;
+}
+
+bool EntryTable::Reserve(uint32_t count) {
+    // The capacity is always a multiple of the growth step, as appending leaves it.
+    if (count <= capacity_) {
+        return true;
+    }
+    if (count > UINT32_MAX - kGrowth) {
+        return false;
+    }
+    return Grow((count + kGrowth - 1) / kGrowth * kGrowth);
+}
+
+bool EntryTable::Grow(uint32_t newCapacity) {
+    PackageEntry** grown =
+        static_cast<PackageEntry**>(malloc(size_t(newCapacity) * sizeof(PackageEntry*)));
+    if (!grown) {
+        return false;
+    }
+    if (count_ > 0) {
+        memcpy(grown, items_, size_t(count_) * sizeof(PackageEntry*));
+    }
+    free(items_);
+    items_ = grown;
+    capacity_ = newCapacity;
     return true;
 }
 
@@ -56,7 +176,7 @@ PackageReader::PackageReader()
       openFailed_(false),
       lastError_(ErrNone),
       indexOffset_(0),
-      fileSize_(0) {}
+      packageEnd_(0) {}
 
 PackageReader::~PackageReader() {
     if (file_ != platform::kNoFile || openFailed_) {
@@ -74,80 +194,88 @@ int PackageReader::Open(const char* path) {
         lastError_ = ErrCannotOpen;
         return 0;
     }
+    uint8_t trailer[kTrailerSize];
+    int found = FindTrailer(trailer);
+    if (found < 0 || (found > 0 && !LoadIndex(DecodeU32(trailer)))) {
+        lastError_ = ErrIo;
+        return 0;
+    }
+    return 1;  // without the magic: a host with an empty package
+}
 
+// Finds where the package ends (before the certificate table of a signed file, else at the end
+// of the file) and copies the trailer there to `trailer`: 1 if it holds the magic, 0 if the
+// file carries no package, -1 if the file cannot be read or is too short to carry one.
+int PackageReader::FindTrailer(uint8_t* trailer) {
     // A file of 2 GiB or more cannot be positioned with the signed 32-bit offsets the format
-    // allows, and one shorter than the magic cannot carry a package.
+    // allows.
     uint64_t size = 0;
-    if (!platform::FileSize(file_, &size) || size > kMaxFileSize || size < kMagicSize) {
-        lastError_ = ErrIo;
-        return 0;
+    uint32_t tableStart = 0;
+    if (!platform::FileSize(file_, &size) || size > kMaxFileSize ||
+        !FindCertificateTable(uint32_t(size), &tableStart)) {
+        return -1;
     }
-    fileSize_ = uint32_t(size);
-
-    uint8_t magic[kMagicSize];
+    // The trailer, and before a certificate table the padding a signing tool puts before it.
+    uint8_t tail[kMaxSignPadding + kTrailerSize];
+    const uint32_t tailSize = tableStart < sizeof tail ? tableStart : uint32_t(sizeof tail);
     uint32_t got = 0;
-    if (!platform::ReadAt(file_, fileSize_ - kMagicSize, magic, kMagicSize, &got) ||
-        got != kMagicSize) {
-        lastError_ = ErrIo;
+    if (!platform::ReadAt(file_, tableStart - tailSize, tail, tailSize, &got) || got != tailSize) {
+        return -1;
+    }
+    packageEnd_ = tableStart;
+    if (tableStart != size) {
+        packageEnd_ = StepBackOverPadding(tail, tailSize, tableStart);
+    }
+    const uint8_t* end = tail + tailSize - (tableStart - packageEnd_);
+    if (packageEnd_ < kMagicSize) {
+        return -1;
+    }
+    if (memcmp(end - kMagicSize, PACKAGE_MAGIC, kMagicSize) != 0) {
         return 0;
     }
-    if (memcmp(magic, PACKAGE_MAGIC, kMagicSize) != 0) {
-        return 1;  // a host with an empty package
+    if (packageEnd_ < kTrailerSize) {
+        return -1;
     }
-    if (!LoadIndex()) {
-        lastError_ = ErrIo;
-        return 0;
-    }
+    memcpy(trailer, end - kTrailerSize, kTrailerSize);
     return 1;
 }
 
-// Index reads are confined to the bytes before the trailer: a read that would run into the
-// trailer or past the end of the file means the index lies about its size.
-bool PackageReader::ReadIndexField(uint32_t* position, void* buffer, uint32_t count) {
-    const uint32_t indexEnd = fileSize_ - kTrailerSize;
-    if (*position > indexEnd || count > indexEnd - *position) {
-        return false;
-    }
+// The start of the certificate table that ends a signed file, or `size` for any other file.
+bool PackageReader::FindCertificateTable(uint32_t size, uint32_t* tableStart) {
+    const uint32_t headSize = size < kSignedHeadSize ? size : kSignedHeadSize;
+    uint8_t* head = static_cast<uint8_t*>(malloc(headSize));
     uint32_t got = 0;
-    if (!platform::ReadAt(file_, *position, buffer, count, &got) || got != count) {
-        return false;
+    const bool read = head && platform::ReadAt(file_, 0, head, headSize, &got) && got == headSize;
+    if (read) {
+        *tableStart = CertificateTableStart(head, headSize, size);
     }
-    *position += count;
-    return true;
+    free(head);
+    return read;
 }
 
-bool PackageReader::ReadIndexU32(uint32_t* position, uint32_t* value) {
-    uint8_t bytes[4];
-    if (!ReadIndexField(position, bytes, 4)) {
+bool PackageReader::LoadIndex(uint32_t indexOffset) {
+    indexOffset_ = indexOffset;
+    // The index lies between its offset and the trailer.
+    const uint32_t indexEnd = packageEnd_ - kTrailerSize;
+    if (indexOffset_ > indexEnd) {
         return false;
     }
-    *value = DecodeU32(bytes);
-    return true;
-}
-
-bool PackageReader::LoadIndex() {
-    if (fileSize_ < kTrailerSize) {
-        return false;
-    }
-    uint8_t field[4];
-    uint32_t got = 0;
-    if (!platform::ReadAt(file_, fileSize_ - kTrailerSize, field, 4, &got) || got != 4) {
-        return false;
-    }
-    indexOffset_ = DecodeU32(field);
-
-    uint32_t position = indexOffset_;
+    IndexCursor index(file_, indexOffset_, indexEnd);
     uint32_t count = 0;
-    if (!ReadIndexU32(&position, &count)) {
+    if (!index.TakeU32(&count)) {
         return false;
     }
     // Every record takes at least 12 bytes, so a count larger than the room left is a lie;
     // refusing it up front keeps a damaged count from driving the loop below.
-    if (count > (fileSize_ - kTrailerSize - position) / kMinRecordSize) {
+    if (count > index.Left() / kMinRecordSize) {
         return false;
     }
+    // Growing a step at a time would copy the table once per 64 records, which made loading a
+    // large index slow. The count is bounded by the index's bytes, and where the room cannot
+    // be had at once, the appends below grow the table as they go.
+    entries_.Reserve(count);
     for (uint32_t i = 0; i < count; ++i) {
-        PackageEntry* entry = ReadRecord(&position);
+        PackageEntry* entry = ReadRecord(index, packageEnd_);
         if (!entry) {
             return false;
         }
@@ -157,29 +285,6 @@ bool PackageReader::LoadIndex() {
         }
     }
     return true;
-}
-
-PackageEntry* PackageReader::ReadRecord(uint32_t* position) {
-    PackageEntry* entry = static_cast<PackageEntry*>(calloc(1, sizeof(PackageEntry)));
-    if (!entry) {
-        return nullptr;
-    }
-    bool ok = ReadIndexU32(position, &entry->nameLength) && entry->nameLength < kNameLengthLimit;
-    if (ok && entry->nameLength > 0) {
-        entry->name = static_cast<char*>(malloc(entry->nameLength));
-        // A name is a NUL-terminated string; one without its NUL would be read past its end.
-        ok = entry->name && ReadIndexField(position, entry->name, entry->nameLength) &&
-             entry->name[entry->nameLength - 1] == '\0';
-    }
-    ok = ok && ReadIndexU32(position, &entry->offset) && ReadIndexU32(position, &entry->size);
-    // Refuse an entry that does not lie inside the file: mapping or reading it would fail
-    // only later, or read the wrong bytes.
-    ok = ok && uint64_t(entry->offset) + entry->size <= fileSize_;
-    if (!ok) {
-        ReleaseEntry(entry);
-        return nullptr;
-    }
-    return entry;
 }
 
 int32_t PackageReader::EntryCount() {
@@ -293,7 +398,7 @@ int PackageReader::Close() {
     openFailed_ = false;
     lastError_ = ErrNone;
     indexOffset_ = 0;
-    fileSize_ = 0;
+    packageEnd_ = 0;
     return 1;
 }
 

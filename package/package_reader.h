@@ -17,7 +17,9 @@ enum ReaderError : int32_t {
 };
 
 // One index record as loaded. The name holds exactly nameLength bytes as stored, its NUL
-// included; it is absent when the length is 0.
+// included if the writer stored one; it is absent when the length is 0. A damaged record may
+// lack the NUL, so whatever reads a name bounds it by nameLength. An entry is one block from
+// malloc, its name bytes right after the record; releasing the entry releases its name.
 struct PackageEntry {
     uint32_t nameLength;
     char* name;
@@ -35,6 +37,9 @@ class EntryTable {
 
     // Takes ownership of `entry`; false (and the entry stays the caller's) if growing fails.
     bool Append(PackageEntry* entry);
+    // Makes room for `count` entries at once, growing to the capacity that appending up to
+    // `count` entries one by one would reach; false (and nothing changed) if that fails.
+    bool Reserve(uint32_t count);
     // Releases every entry and the array: empty, capacity 0.
     void Reset();
 
@@ -45,6 +50,8 @@ class EntryTable {
   private:
     EntryTable(const EntryTable&) = delete;
     EntryTable& operator=(const EntryTable&) = delete;
+
+    bool Grow(uint32_t newCapacity);
 
     PackageEntry** items_;
     uint32_t count_;
@@ -64,7 +71,8 @@ class PackageReader {
     ~PackageReader();
 
     // Opens `path` and loads its index; 1 on success, 0 on failure. A file without the magic is
-    // a host with an empty package and opens with 0 entries.
+    // a host with an empty package and opens with 0 entries. In a signed file the package ends
+    // before the certificate table and its padding (see signed_file.h).
     int Open(const char* path);
 
     // The number of entries, or 0 when an error is recorded or no file is open.
@@ -94,10 +102,9 @@ class PackageReader {
     PackageReader(const PackageReader&) = delete;
     PackageReader& operator=(const PackageReader&) = delete;
 
-    bool ReadIndexField(uint32_t* position, void* buffer, uint32_t count);
-    bool ReadIndexU32(uint32_t* position, uint32_t* value);
-    bool LoadIndex();
-    PackageEntry* ReadRecord(uint32_t* position);
+    int FindTrailer(uint8_t* trailer);
+    bool FindCertificateTable(uint32_t size, uint32_t* tableStart);
+    bool LoadIndex(uint32_t indexOffset);
     bool CheckEntryAccess(int32_t index);
 
     EntryTable entries_;
@@ -105,5 +112,5 @@ class PackageReader {
     bool openFailed_;  // the last Open could not open its file
     int32_t lastError_;
     uint32_t indexOffset_;
-    uint32_t fileSize_;
+    uint32_t packageEnd_;  // before a signed file's certificate table, else the file's end
 };

@@ -7,6 +7,7 @@ packages=(
     cmake make g++ googletest clang libclang-rt-14-dev clang-format
     g++-mingw-w64-i686 g++-mingw-w64-x86-64
     wine64 xvfb qemu-user imagemagick
+    osslsigncode openssl
 )
 i386_packages=(wine32:i386)
 

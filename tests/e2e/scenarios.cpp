@@ -3,10 +3,13 @@
 //
 //   e2e_driver SCENARIO --host HOST.exe --work FOLDER [--step-timeout SECONDS]
 //              [--picture FILE.png] [--packer SCRPACK.exe]
+//              [--installer INSTALLER.exe [--payload PAYLOAD.scr]]
 //   e2e_driver --list
 //
 // HOST is the installer without a package; FOLDER is emptied and used for this scenario's files
 // (Linux paths are taken as paths of the Z: drive). The exit code is 0 when the scenario passed.
+// INSTALLER is one made outside the driver (signed_*: signing runs on the build machine), and
+// PAYLOAD the payload it carries.
 
 #include <stdio.h>
 #include <windows.h>
@@ -43,8 +46,10 @@ struct Context {
     std::string host;  // the installer without a package
     std::string work;  // this scenario's own, emptied folder
     DWORD stepTimeoutMs;
-    std::string picture;  // where to save a picture of the dialog, if anywhere
-    std::string packer;   // the project's packer, for the scenario that uses it
+    std::string picture;    // where to save a picture of the dialog, if anywhere
+    std::string packer;     // the project's packer, for the scenario that uses it
+    std::string installer;  // an installer made outside the driver, for the scenarios of those
+    std::string payload;    // the payload that installer carries
 };
 
 void Step(const std::string& what) {
@@ -289,6 +294,11 @@ void BlockLost(const Context& context, const std::string& installer) {
 }
 
 const UnusableCase kUnusables[] = {
+    {"signed_index_lies", "a validly signed installer whose index offset lies",
+     [](const Context& context, const std::string& installer) {
+         Expect(!context.installer.empty(), "this scenario needs --installer");
+         CopyWholeFile(context.installer, installer);
+     }},
     {"no_package", "an installer without a package",
      [](const Context& context, const std::string& installer) {
          CopyWholeFile(context.host, installer);
@@ -427,6 +437,22 @@ void PackedByScrpack(const Context& context) {
     ExpectFolderHoldsOnly(out, {"packed.scr"});
 }
 
+// A signed installer, made with the signing tool outside the driver, installs what it carries.
+void SignedInstalls(const Context& context) {
+    Expect(!context.installer.empty() && !context.payload.empty(),
+           "this scenario needs --installer and --payload");
+    const std::string out = MakeFolder(context.work, "out");
+    const std::string installer = JoinPath(context.work, "signed.exe");
+    CopyWholeFile(context.installer, installer);
+    InstallerRun run(installer, context.stepTimeoutMs);
+    Step("the signed installer installs its payload");
+    FillIn(run, out, "signed");
+    run.Press(IDOK);
+    run.ExpectExitCodeZero();
+    ExpectFileContent(JoinPath(out, "signed.scr"), ReadWholeFile(context.payload));
+    ExpectFolderHoldsOnly(out, {"signed.scr"});
+}
+
 void MakeDefault(const Context& context) {
     RestoreScreenSaverSettings restore(context.stepTimeoutMs);
     const RegistryString sentinel = StringSetting("C:\\before.scr");
@@ -562,6 +588,9 @@ std::vector<Scenario> AllScenarios() {
         {"make_default", MakeDefault},
         {"long_path", LongPath},
         {"packed_by_scrpack", PackedByScrpack},
+        {"signed_unaligned", SignedInstalls},
+        {"signed_aligned", SignedInstalls},
+        {"signed_nested", SignedInstalls},
     };
     for (const RefusalCase& row : kRefusals) {
         all.push_back({row.scenario, [&row](const Context& c) { RefusedThenCorrected(c, row); }});
@@ -583,6 +612,7 @@ int Usage() {
     fprintf(stderr,
             "usage: e2e_driver SCENARIO --host HOST.exe --work FOLDER [--step-timeout SECONDS]\n"
             "                  [--picture FILE.png] [--packer SCRPACK.exe]\n"
+            "                  [--installer INSTALLER.exe [--payload PAYLOAD.scr]]\n"
             "       e2e_driver --list\n");
     return 2;
 }
@@ -604,7 +634,7 @@ int main(int argc, char** argv) {
         return Usage();
     }
     const std::string name = argv[1];
-    Context context{"", "", 20000, "", ""};
+    Context context{"", "", 20000, "", "", "", ""};
     for (int i = 2; i + 1 < argc; i += 2) {
         const std::string option = argv[i];
         const std::string value = argv[i + 1];
@@ -618,6 +648,10 @@ int main(int argc, char** argv) {
             context.picture = ToWindowsPath(value);
         } else if (option == "--packer") {
             context.packer = ToWindowsPath(value);
+        } else if (option == "--installer") {
+            context.installer = ToWindowsPath(value);
+        } else if (option == "--payload") {
+            context.payload = ToWindowsPath(value);
         } else {
             return Usage();
         }

@@ -3,7 +3,9 @@
 
 #include "package/package_format.h"
 #include "package/package_reader.h"
+#include "package/signed_file.h"
 #include "platform/platform.h"
+#include "tests/support/pe_bytes.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -263,14 +265,99 @@ INSTANTIATE_TEST_SUITE_P(
                    0, ErrIo, 0},
         DamageCase{"name length 0xFFFFFFFF", Damaged(Cat({U32(1), Record(0xFFFFFFFFu, {}, 16, 4)})),
                    0, ErrIo, 0},
-        DamageCase{"name without its NUL", Damaged(Cat({U32(1), Record(2, {'a', 'b'}, 16, 4)})), 0,
-                   ErrIo, 0},
+        // The installer ignores names: a name that lost its NUL costs nothing.
+        DamageCase{"name without its NUL", Damaged(Cat({U32(1), Record(2, {'a', 'b'}, 16, 4)})), 1,
+                   ErrNone, 1},
         DamageCase{"entry past the end", Damaged(Cat({U32(1), Record(2, Text("a"), 16, 500)})), 0,
                    ErrIo, 0},
         DamageCase{"entry offset past the end",
                    Damaged(Cat({U32(1), Record(2, Text("a"), 5000, 4)})), 0, ErrIo, 0},
         DamageCase{"entry whose end wraps around",
                    Damaged(Cat({U32(1), Record(2, Text("a"), 0xFFFFFFF0u, 0x20)})), 0, ErrIo, 0}),
+    LabelName());
+
+TEST_F(ReaderTest, ANameWithoutItsNulIsKeptAsStored) {
+    std::string path = Store(Damaged(Cat({U32(1), Record(2, {'a', 'b'}, 16, 4)})));
+    PackageReader reader;
+    ASSERT_EQ(reader.Open(path.c_str()), 1);
+    ASSERT_EQ(reader.EntryCount(), 1);
+    EXPECT_EQ(reader.Entry(0)->nameLength, 2u);
+    EXPECT_EQ(Bytes(reader.Entry(0)->name, reader.Entry(0)->name + 2), Bytes({'a', 'b'}));
+    Bytes read(4);
+    EXPECT_EQ(reader.ReadEntry(0, read.data(), 4), 4u);
+    EXPECT_EQ(read, kEntry);
+}
+
+// A packaged host with PE headers, signed afterwards: `padding` zero bytes, then a
+// certificate table, as a signing tool leaves it.
+Bytes SignedInstaller(uint16_t kind, size_t padding, const Bytes& payload, const Bytes& notes) {
+    PeHeader header;
+    header.magic = kind;
+    Bytes file = BuildPackagedFile(MakePeHead(header), {{"show.scr", payload}, {"notes", notes}});
+    AppendCertificateTable(file, padding, 2000 + uint32_t(padding));
+    return file;
+}
+
+TEST_F(ReaderTest, SignedInstallersOpenAndTheirEntriesReadExactly) {
+    const Bytes notes = PatternBytes(100, 32);
+    for (uint16_t kind : {kPe32, kPe32Plus}) {
+        for (size_t padding = 0; padding <= kMaxSignPadding; ++padding) {
+            SCOPED_TRACE("kind " + std::to_string(kind) + ", padding " + std::to_string(padding));
+            const Bytes payload = PatternBytes(70000 + padding, 31);
+            std::string path = Store(SignedInstaller(kind, padding, payload, notes));
+            PackageReader reader;
+            ASSERT_EQ(reader.Open(path.c_str()), 1);
+            ASSERT_EQ(reader.EntryCount(), 2);
+            Bytes read(payload.size());
+            EXPECT_EQ(reader.ReadEntry(0, read.data(), uint32_t(read.size())), payload.size());
+            EXPECT_EQ(read, payload);
+            const uint8_t* data = nullptr;
+            EntryView* view = reader.MapEntry(1, &data);
+            ASSERT_NE(view, nullptr);
+            EXPECT_EQ(Bytes(data, data + notes.size()), notes);
+            EXPECT_EQ(PackageReader::UnmapEntry(view), 1);
+            EXPECT_EQ(reader.LastError(), ErrNone);
+        }
+    }
+}
+
+// The package of a signed file ends before the table: every bound holds there, not at the end
+// of the file.
+struct SignedDamageCase {
+    const char* label;
+    uint32_t entrySize;    // of the one entry at 0x200, whose 4 bytes the file holds
+    uint32_t indexOffset;  // 0: where the index is
+    int expectedOpen;
+    int32_t expectedCount;
+};
+
+class SignedDamage : public ReaderTest, public ::testing::WithParamInterface<SignedDamageCase> {};
+
+TEST_P(SignedDamage, BoundsEndBeforeTheCertificateTable) {
+    const SignedDamageCase& c = GetParam();
+    Bytes file = MakePeHead(PeHeader());
+    const uint32_t entryAt = uint32_t(file.size());
+    const uint32_t indexAt = entryAt + uint32_t(kEntry.size());
+    file = Cat({file, kEntry, U32(1), Record(2, Text("a"), entryAt, c.entrySize),
+                Trailer(c.indexOffset ? c.indexOffset : indexAt)});
+    AppendCertificateTable(file, 5, 64);
+    std::string path = Store(file);
+    PackageReader reader;
+    EXPECT_EQ(reader.Open(path.c_str()), c.expectedOpen);
+    EXPECT_EQ(reader.LastError(), c.expectedOpen ? ErrNone : ErrIo);
+    EXPECT_EQ(reader.EntryCount(), c.expectedCount);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SignedDamage,
+    ::testing::Values(
+        SignedDamageCase{"sound", 4, 0, 1, 1},
+        SignedDamageCase{"entry reaching the trailer", 4 + 4 + 14 + 12, 0, 1, 1},
+        SignedDamageCase{"entry running into the padding", 4 + 4 + 14 + 12 + 1, 0, 0, 0},
+        SignedDamageCase{"entry running into the table", 4 + 4 + 14 + 12 + 5 + 10, 0, 0, 0},
+        SignedDamageCase{"index offset past the package", 4, 0x200 + 4 + 4 + 14 + 12 + 2, 0, 0},
+        SignedDamageCase{"index offset in the table", 4, 0x200 + 4 + 4 + 14 + 12 + 5 + 20, 0, 0},
+        SignedDamageCase{"index offset that lies", 4, 0x200 + 2, 0, 0}),
     LabelName());
 
 // Every cut of the index before its last byte, with the trailer still in place: a download
