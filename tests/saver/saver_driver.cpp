@@ -16,6 +16,7 @@
 
 #include "tests/e2e/e2e_files.h"
 #include "tests/e2e/window_png.h"
+#include "tests/saver/saver_process.h"
 
 namespace {
 
@@ -24,7 +25,6 @@ const char kDialogClass[] = "#32770";
 const char kDialogCaption[] = "Demo Screen Saver";
 const char kSettingsName[] = "Global Properties";
 const int kSummaryId = 1001;
-const DWORD kPollMs = 25;
 
 struct Context {
     std::string saver;     // the screen saver without pictures
@@ -58,134 +58,6 @@ std::vector<PackedEntry> ThreePictures(const Context& context, const std::string
     entries.push_back({"2-plasma.jpg", Picture(context, "2-plasma.jpg")});
     entries.push_back({"3-plasma.bmp", Picture(context, "3-plasma.bmp")});
     return entries;
-}
-
-// Waits, keeping this thread's own windows answering: a preview's parent window belongs to it.
-void Pump(DWORD ms) {
-    const DWORD start = GetTickCount();
-    do {
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, kPollMs, QS_ALLINPUT);
-    } while (GetTickCount() - start < ms);
-}
-
-class SaverProcess {
-  public:
-    SaverProcess(const std::string& path, const std::string& arguments, DWORD timeoutMs)
-        : timeoutMs_(timeoutMs) {
-        std::string commandLine = "\"" + path + "\"" + (arguments.empty() ? "" : " " + arguments);
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        if (!CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                            nullptr, &startup, &process_)) {
-            throw ScenarioFailure("cannot start '" + commandLine + "': error " +
-                                  std::to_string(GetLastError()));
-        }
-        printf("    started %s\n", commandLine.c_str());
-        fflush(stdout);
-    }
-    ~SaverProcess() {
-        if (Running()) {
-            TerminateProcess(process_.hProcess, 1);
-            WaitForSingleObject(process_.hProcess, 10000);
-        }
-        CloseHandle(process_.hThread);
-        CloseHandle(process_.hProcess);
-    }
-    SaverProcess(const SaverProcess&) = delete;
-    SaverProcess& operator=(const SaverProcess&) = delete;
-
-    DWORD id() const { return process_.dwProcessId; }
-    bool Running() const { return WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT; }
-
-    // The visible top-level window of the saver's class; fails if the saver ends first.
-    HWND WaitForWindow(const char* className) {
-        const DWORD start = GetTickCount();
-        while (GetTickCount() - start < timeoutMs_) {
-            if (HWND window = TopWindow(className)) {
-                return window;
-            }
-            if (!Running()) {
-                throw ScenarioFailure("the screen saver exited with code " +
-                                      std::to_string(ExitCode()) + " without showing a window");
-            }
-            Pump(kPollMs);
-        }
-        throw ScenarioFailure(std::string("no window of class ") + className + " within " +
-                              std::to_string(timeoutMs_ / 1000) + " s");
-    }
-
-    HWND TopWindow(const char* className) {
-        struct Search {
-            DWORD processId;
-            const char* className;
-            HWND found;
-        } search = {process_.dwProcessId, className, nullptr};
-        EnumWindows(
-            [](HWND window, LPARAM context) -> BOOL {
-                Search& s = *reinterpret_cast<Search*>(context);
-                DWORD owner = 0;
-                GetWindowThreadProcessId(window, &owner);
-                char name[64] = {};
-                GetClassNameA(window, name, sizeof name);
-                if (owner == s.processId && IsWindowVisible(window) &&
-                    lstrcmpA(name, s.className) == 0) {
-                    s.found = window;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
-        return search.found;
-    }
-
-    // The saver must end by itself with exit code 0 within the time limit.
-    void ExpectExitCodeZero(const std::string& after) {
-        const DWORD start = GetTickCount();
-        while (Running()) {
-            if (GetTickCount() - start >= timeoutMs_) {
-                throw ScenarioFailure("the screen saver did not end within " +
-                                      std::to_string(timeoutMs_ / 1000) + " s after " + after);
-            }
-            Pump(kPollMs);
-        }
-        if (ExitCode() != 0) {
-            throw ScenarioFailure("the screen saver exited with code " +
-                                  std::to_string(ExitCode()) + " after " + after);
-        }
-        printf("    ended with code 0 after %s\n", after.c_str());
-        fflush(stdout);
-    }
-
-    // Still running, and `window` (if given) still up: a saver on its way out closes its window
-    // well before its process is gone.
-    void ExpectRunning(const std::string& after, HWND window = nullptr) {
-        if (!Running() || (window && !IsWindow(window))) {
-            throw ScenarioFailure("the screen saver ended (code " + std::to_string(ExitCode()) +
-                                  ") after " + after + ", but should still run");
-        }
-    }
-
-  private:
-    DWORD ExitCode() const {
-        DWORD code = 0;
-        GetExitCodeProcess(process_.hProcess, &code);
-        return code;
-    }
-
-    PROCESS_INFORMATION process_ = {};
-    DWORD timeoutMs_;
-};
-
-RECT VirtualScreen() {
-    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN);
-    const int top = GetSystemMetrics(SM_YVIRTUALSCREEN);
-    return RECT{left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN),
-                top + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
 }
 
 std::string Describe(const RECT& rect) {
@@ -251,17 +123,6 @@ DWORD WaitForChange(const ScreenPixels& before, DWORD limitMs, ScreenPixels* aft
                                   " ms");
         }
     }
-}
-
-// A key as a person presses it: through the system's input, to the window in front.
-void PressKey(HWND window) {
-    SetForegroundWindow(window);
-    INPUT keys[2] = {};
-    keys[0].type = INPUT_KEYBOARD;
-    keys[0].ki.wVk = VK_SPACE;
-    keys[1] = keys[0];
-    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, keys, sizeof(INPUT));
 }
 
 // Under Wine without a window manager a full-screen window takes up to two seconds to leave the
