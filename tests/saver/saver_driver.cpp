@@ -175,6 +175,19 @@ void ShowsPicturesInTurn(const Context& context) {
     saver.ExpectExitCodeZero("a key");
 }
 
+// The main path, for the build where every process start is slow: full screen, a picture,
+// and a key ends it.
+void FullScreenUntilKey(const Context& context) {
+    SaverProcess saver(PackShow(context, ThreePictures(context, "")), "/s", context.timeoutMs);
+    HWND window = saver.WaitForWindow(kSaverClass);
+    ExpectCoversScreen(window);
+    Pump(2000);
+    SaveShot(context, ExpectDrawn(1000, "first picture"));
+    saver.ExpectRunning("its first picture", window);
+    PressKey(window);
+    saver.ExpectExitCodeZero("a key");
+}
+
 // Without settings a picture stays five seconds, and the saver runs on without input.
 void KeepsPictureWithoutInput(const Context& context) {
     SaverProcess saver(PackShow(context, ThreePictures(context, "")), "/s", context.timeoutMs);
@@ -441,6 +454,7 @@ std::vector<Scenario> AllScenarios() {
     return {
         {"shows_pictures_in_turn", ShowsPicturesInTurn},
         {"keeps_picture_without_input", KeepsPictureWithoutInput},
+        {"full_screen_until_key", FullScreenUntilKey},
         {"ends_on_mouse_move", EndsOnMouseMove},
         {"ends_on_click", EndsOnClick},
         {"runs_once", RunsOnce},

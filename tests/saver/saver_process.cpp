@@ -82,27 +82,33 @@ HWND SaverProcess::WaitForWindow(const char* className) {
                           std::to_string(timeoutMs_ / 1000) + " s");
 }
 
+namespace {
+
+struct WindowSearch {
+    DWORD processId;
+    const char* className;
+    HWND found;
+};
+
+BOOL CALLBACK FindProcessWindow(HWND window, LPARAM context) {
+    WindowSearch& search = *reinterpret_cast<WindowSearch*>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char name[64] = {};
+    GetClassNameA(window, name, sizeof name);
+    if (owner == search.processId && IsWindowVisible(window) &&
+        lstrcmpA(name, search.className) == 0) {
+        search.found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
 HWND SaverProcess::TopWindow(const char* className) {
-    struct Search {
-        DWORD processId;
-        const char* className;
-        HWND found;
-    } search = {process_.dwProcessId, className, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM context) -> BOOL {
-            Search& s = *reinterpret_cast<Search*>(context);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            char name[64] = {};
-            GetClassNameA(window, name, sizeof name);
-            if (owner == s.processId && IsWindowVisible(window) &&
-                lstrcmpA(name, s.className) == 0) {
-                s.found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    WindowSearch search = {process_.dwProcessId, className, nullptr};
+    EnumWindows(FindProcessWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
