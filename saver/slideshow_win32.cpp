@@ -6,7 +6,7 @@
 
 namespace {
 
-// More settings text than this is not settings.
+// More settings text than this is not settings; read in part, a line could change its meaning.
 const uint32_t kMaxSettingsSize = 4096;
 const int kHimetricPerInch = 2540;
 
@@ -128,6 +128,9 @@ bool Slideshow::IsSettingsEntry(int32_t index) const {
 }
 
 void Slideshow::ReadSettings(int32_t index) {
+    if (reader_.EntrySize(index) > kMaxSettingsSize) {
+        return;
+    }
     char text[kMaxSettingsSize];
     const uint32_t size = reader_.ReadEntry(index, reinterpret_cast<uint8_t*>(text), sizeof text);
     ApplySettings(text, size, &settings_);
