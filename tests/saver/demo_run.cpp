@@ -19,8 +19,22 @@
 namespace {
 
 const char kSaverClass[] = "DemoScreenSaverClass";
-// Long enough for the first picture to be drawn, short of the next one.
-const DWORD kPictureSettleMs = 2000;
+const DWORD kSteadyMs = 1500;
+
+// Under emulation a window can take seconds to paint: the picture is taken once two looks
+// apart agree, or when the time is up.
+ScreenPixels SteadyPicture(const RECT& rect, DWORD timeoutMs) {
+    ScreenPixels last = CaptureScreen(rect);
+    const DWORD start = GetTickCount();
+    for (;;) {
+        Pump(kSteadyMs);
+        ScreenPixels now = CaptureScreen(rect);
+        if (now.pixels == last.pixels || GetTickCount() - start >= timeoutMs) {
+            return now;
+        }
+        last = now;
+    }
+}
 
 std::string CurrentScreenSaver() {
     HKEY key = nullptr;
@@ -46,7 +60,9 @@ std::string Install(const std::string& setup, const std::string& shots, DWORD ti
     // A screen saver left by an earlier run would bring up the question whether to replace it.
     DeleteFileIfPresent(target);
     installer.SetChecked(kMakeDefaultBox, true);
-    SaveWindowPicture(installer.dialog(), JoinPath(shots, "dialog.png"));
+    RECT dialogRect;
+    GetWindowRect(installer.dialog(), &dialogRect);
+    SavePicture(SteadyPicture(dialogRect, timeoutMs), JoinPath(shots, "dialog.png"));
     installer.Press(IDOK);
     installer.ExpectExitCodeZero();
     if (!FileExists(target)) {
@@ -58,8 +74,8 @@ std::string Install(const std::string& setup, const std::string& shots, DWORD ti
 void RunSaver(const std::string& saver, const std::string& shots, DWORD timeoutMs) {
     SaverProcess process(saver, "/s", timeoutMs);
     HWND window = process.WaitForWindow(kSaverClass);
-    Pump(kPictureSettleMs);
-    SavePicture(CaptureScreen(VirtualScreen()), JoinPath(shots, "saver.png"));
+    // The first picture stays five seconds, longer than two steady looks take.
+    SavePicture(SteadyPicture(VirtualScreen(), timeoutMs), JoinPath(shots, "saver.png"));
     process.ExpectRunning("its first picture", window);
     PressKey(window);
     process.ExpectExitCodeZero("a key");
