@@ -78,8 +78,8 @@ HWND SaverProcess::WaitForWindow(const char* className) {
         }
         Pump(kPollMs);
     }
-    throw ScenarioFailure(std::string("no window of class ") + className + " within " +
-                          std::to_string(timeoutMs_ / 1000) + " s");
+    throw ScenarioFailure(std::string("no window of class ") + (className ? className : "any") +
+                          " within " + std::to_string(timeoutMs_ / 1000) + " s");
 }
 
 namespace {
@@ -97,7 +97,7 @@ BOOL CALLBACK FindProcessWindow(HWND window, LPARAM context) {
     char name[64] = {};
     GetClassNameA(window, name, sizeof name);
     if (owner == search.processId && IsWindowVisible(window) &&
-        lstrcmpA(name, search.className) == 0) {
+        (!search.className || lstrcmpA(name, search.className) == 0)) {
         search.found = window;
         return FALSE;
     }

@@ -29,7 +29,8 @@ class SaverProcess {
     DWORD id() const { return process_.dwProcessId; }
     bool Running() const;
 
-    // The visible top-level window of `className`; fails if the saver ends first.
+    // The visible top-level window of `className` (null: of any class); fails if the saver
+    // ends first.
     HWND WaitForWindow(const char* className);
     // The same without waiting; null when there is none.
     HWND TopWindow(const char* className);
