@@ -473,6 +473,45 @@ void SettingsDialog(const Context& context, const std::string& argumentForm, boo
     }
 }
 
+uint16_t U16At(const Bytes& bytes, size_t at) {
+    if (at + 2 > bytes.size()) {
+        throw ScenarioFailure("the executable ends before offset " + std::to_string(at));
+    }
+    return uint16_t(bytes[at] | bytes[at + 1] << 8);
+}
+
+// Older systems show a preview only for programs marked for subsystem 4.0; the icon, the
+// version and the description (string 1) are what the system's settings show of a saver.
+void ResourcesAndHeader(const Context& context) {
+    const Bytes image = ReadWholeFile(context.saver);
+    const size_t header = U16At(image, 0x3C) | size_t(U16At(image, 0x3E)) << 16;
+    const size_t optional = header + 24;
+    const uint16_t os = U16At(image, optional + 40);
+    const uint16_t subsystemMajor = U16At(image, optional + 48);
+    const uint16_t subsystemMinor = U16At(image, optional + 50);
+    const uint16_t subsystem = U16At(image, optional + 68);
+    printf("    system version %u, subsystem %u version %u.%u\n", os, subsystem, subsystemMajor,
+           subsystemMinor);
+    if (os != 4 || subsystem != IMAGE_SUBSYSTEM_WINDOWS_GUI || subsystemMajor != 4 ||
+        subsystemMinor != 0) {
+        throw ScenarioFailure("the executable is not marked for the Windows GUI subsystem 4.0");
+    }
+    HMODULE module = LoadLibraryExA(context.saver.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!module) {
+        throw ScenarioFailure("cannot load the screen saver's resources");
+    }
+    char description[64] = {};
+    LoadStringA(module, 1, description, sizeof description);
+    const bool icon = FindResourceA(module, MAKEINTRESOURCEA(100), RT_GROUP_ICON) != nullptr;
+    const bool version = FindResourceA(module, MAKEINTRESOURCEA(1), RT_VERSION) != nullptr;
+    FreeLibrary(module);
+    printf("    description \"%s\", icon %s, version %s\n", description, icon ? "yes" : "no",
+           version ? "yes" : "no");
+    if (std::string(description) != "Demo Slideshow" || !icon || !version) {
+        throw ScenarioFailure("the screen saver lacks its description, icon or version");
+    }
+}
+
 void PasswordChangeIgnored(const Context& context) {
     SaverProcess saver(context.saver, "/a 12345", context.timeoutMs);
     saver.ExpectExitCodeZero("/a");
@@ -504,6 +543,7 @@ std::vector<Scenario> AllScenarios() {
         {"settings_c_colon_owner", std::bind(SettingsDialog, _1, "/c:", true)},
         {"settings_c_space_owner", std::bind(SettingsDialog, _1, "-C ", true)},
         {"password_change_ignored", PasswordChangeIgnored},
+        {"resources_and_header", ResourcesAndHeader},
     };
 }
 
