@@ -1,5 +1,5 @@
-# The front door. `make run` builds everything and runs the installer; `make test` builds
-# everything and runs every test. Both install what is missing first (`make deps`).
+# The front door. `make run` builds everything and installs the demo screen saver with the
+# real installer; `make test` builds everything and runs every test. Both install what is missing first (`make deps`).
 
 BUILD := build
 DIST := dist
@@ -10,11 +10,12 @@ X86 := $(BUILD)/x86
 FUZZ := $(BUILD)/fuzz
 JOBS ?= $(shell nproc)
 
-# What `make run` installs: any screen saver file.
-PAYLOAD ?= $(DIST)/sample.scr
-# Which host `make run` starts: x64 starts in a second under wine64, x86 is the real 32-bit
-# product and runs under emulation (about a minute to start).
-RUN_ARCH ?= x64
+# Which installer `make run` starts: x86 is the real 32-bit product and runs under emulation
+# (about a minute a process), x64 its 64-bit twin, which starts in a second under wine64.
+RUN_ARCH ?= x86
+RUN_DIST = $(if $(filter x64,$(RUN_ARCH)),$(DIST)/x64,$(DIST))
+# What `make run` installs: the demo screen saver, or any screen saver file.
+PAYLOAD ?= $(RUN_DIST)/demo.scr
 
 # How long `make fuzz` runs each fuzz target.
 FUZZ_SECONDS ?= 60
@@ -57,17 +58,31 @@ dist: build
 	cp $(X64)/scrsetup.exe $(DIST)/x64/scrsetup.exe
 	@ls -l $(DIST) $(DIST)/x64
 
-# Until a screen saver of our own ships, the sample payload is a block of bytes: the installer
-# copies its payload without looking inside, and the packer is told with --any to take it.
-$(DIST)/sample.scr:
-	mkdir -p $(DIST)
-	head -c 65536 /dev/urandom > $@
+# With a display, the installer's dialog is there for you; without one, scripts/demo-run.sh
+# installs as a person would on a virtual display and reports what was written.
+run: dist
+	$(DIST)/scrpack build $(RUN_DIST)/scrsetup.exe $(PAYLOAD) -o $(RUN_DIST)/DemoSetup.exe
+	scripts/demo-run.sh $(RUN_DIST)/DemoSetup.exe $(X64)/tests/saver/demo_run.exe $(BUILD)/run
 
-run: dist $(PAYLOAD)
-	mkdir -p $(BUILD)/run
-	$(DIST)/scrpack build $(if $(filter x86,$(RUN_ARCH)),$(DIST)/scrsetup.exe,$(DIST)/x64/scrsetup.exe) \
-		$(PAYLOAD) $(if $(filter $(DIST)/sample.scr,$(PAYLOAD)),--any) -o $(BUILD)/run/setup.exe
-	scripts/wine-run.sh --prefix $(BUILD)/run/wine $(BUILD)/run/setup.exe
+# The demo screen saver (saver/): dist/demo-host.scr without pictures, dist/demo.scr with the
+# pictures that scripts/demo-pictures.sh draws and a "Global Properties" entry, and
+# dist/DemoSetup.exe, the installer that carries it. dist/x64/ holds the 64-bit twins.
+DEMO_PICTURES := $(BUILD)/demo-pictures
+DEMO_ENTRIES = "$(DEMO_PICTURES)/Global Properties" $(DEMO_PICTURES)/1-plasma.jpg \
+	$(DEMO_PICTURES)/2-plasma.jpg $(DEMO_PICTURES)/3-plasma.bmp
+
+.PHONY: demo
+dist: demo
+demo: build
+	scripts/demo-pictures.sh $(DEMO_PICTURES)
+	printf 'seconds=5\norder=sequential\n' > "$(DEMO_PICTURES)/Global Properties"
+	mkdir -p $(DIST)/x64
+	cp $(X86)/saver/demo.scr $(DIST)/demo-host.scr
+	cp $(X64)/saver/demo.scr $(DIST)/x64/demo-host.scr
+	$(TOOLS)/scrpack build --any $(DIST)/demo-host.scr $(DEMO_ENTRIES) -o $(DIST)/demo.scr
+	$(TOOLS)/scrpack build --any $(DIST)/x64/demo-host.scr $(DEMO_ENTRIES) -o $(DIST)/x64/demo.scr
+	$(TOOLS)/scrpack build $(X86)/scrsetup.exe $(DIST)/demo.scr -o $(DIST)/DemoSetup.exe
+	$(TOOLS)/scrpack build $(X64)/scrsetup.exe $(DIST)/x64/demo.scr -o $(DIST)/x64/DemoSetup.exe
 
 test: dist
 	scripts/run-tests.sh $(NATIVE) $(X64) $(X86)

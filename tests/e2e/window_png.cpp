@@ -90,11 +90,7 @@ Bytes EncodePng(const std::vector<uint32_t>& bgrx, int width, int height) {
 
 }  // namespace
 
-void SaveWindowPicture(HWND window, const std::string& path) {
-    RECT rect;
-    if (!GetWindowRect(window, &rect)) {
-        throw ScenarioFailure("cannot read the window's rectangle for the picture");
-    }
+ScreenPixels CaptureScreen(const RECT& rect) {
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
 
@@ -130,5 +126,20 @@ void SaveWindowPicture(HWND window, const std::string& path) {
     if (!copied) {
         throw ScenarioFailure("cannot copy the window from the screen for the picture");
     }
-    WriteWholeFile(path, EncodePng(pixels, width, height));
+    for (uint32_t& pixel : pixels) {
+        pixel &= 0xFFFFFF;
+    }
+    return ScreenPixels{width, height, pixels};
+}
+
+void SavePicture(const ScreenPixels& picture, const std::string& path) {
+    WriteWholeFile(path, EncodePng(picture.pixels, picture.width, picture.height));
+}
+
+void SaveWindowPicture(HWND window, const std::string& path) {
+    RECT rect;
+    if (!GetWindowRect(window, &rect)) {
+        throw ScenarioFailure("cannot read the window's rectangle for the picture");
+    }
+    SavePicture(CaptureScreen(rect), path);
 }
