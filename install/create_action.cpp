@@ -31,7 +31,8 @@ CreateOutcome CreateScreenSaver(const CreateRequest& request, CreateActionUi& ui
     }
 
     PackageReader reader;
-    reader.Open(request.installerPath);
+    reader.OpenFile(request.installerPath ? platform::OpenForReading(request.installerPath)
+                                          : platform::OpenOwnFile());
     if (reader.EntryCount() == 0) {
         ui.ShowMessage(IDS_SAVER_MISSING, IDS_SAVER_MISSING);
     } else {

@@ -66,6 +66,9 @@ class PackageReader {
     // Opens `path` and loads its index; 1 on success, 0 on failure. A file without the magic is
     // a host with an empty package and opens with 0 entries.
     int Open(const char* path);
+    // The same with a file already opened for reading (kNoFile: it could not be opened). The
+    // reader takes the handle over and closes it.
+    int OpenFile(platform::FileHandle file);
 
     // The number of entries, or 0 when an error is recorded or no file is open.
     int32_t EntryCount();

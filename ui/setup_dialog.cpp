@@ -14,6 +14,9 @@ SetupState setupState;
 
 namespace {
 
+// The default name of an installer whose own name the code page cannot spell.
+const char kFallbackName[] = "Screen Saver.scr";
+
 // The create action reports through this; every box it shows is modal to the dialog, except the
 // one the action asks to show with no owner.
 class DialogActionUi final : public CreateActionUi {
@@ -61,6 +64,11 @@ void EndSetup(HWND dialog) {
 void ShowDefaultName(HWND dialog) {
     char installerPath[MAX_PATH];
     GetInstallerPath(installerPath);
+    // A name the code page cannot spell comes with '?' in place of what it lacks, which no file
+    // name may hold: a plain name is offered instead. A folder's '?' does not matter here.
+    if (ValidateTargetName(FilePart(installerPath)) != NameCheck::kOk) {
+        CopyText(installerPath, sizeof installerPath, kFallbackName);
+    }
     char screenSaverPath[MAX_PATH];
     // A path with no room for the new extension keeps its own; the name still gains ".scr"
     // when the field's change is stored.
@@ -87,10 +95,8 @@ void InitialiseDialog(HWND dialog) {
 }
 
 void CreateFromDialog(HWND dialog) {
-    char installerPath[MAX_PATH];
-    GetInstallerPath(installerPath);
     CreateRequest request;
-    request.installerPath = installerPath;
+    request.installerPath = NULL;  // our own file
     request.targetFolder = setupState.targetFolder;
     request.targetName = setupState.targetName;
     request.makeDefault = IsDlgButtonChecked(dialog, IDC_MAKE_DEFAULT) == BST_CHECKED;
