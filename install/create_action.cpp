@@ -31,8 +31,10 @@ CreateOutcome CreateScreenSaver(const CreateRequest& request, CreateActionUi& ui
     }
 
     PackageReader reader;
-    reader.Open(request.installerPath);
-    if (reader.EntryCount() == 0) {
+    reader.OpenFile(request.installerPath ? platform::OpenForReading(request.installerPath)
+                                          : platform::OpenOwnFile());
+    // An empty entry 0 is no screen saver either; writing it would fail on every try.
+    if (reader.EntryCount() == 0 || reader.EntrySize(0) == 0) {
         ui.ShowMessage(IDS_SAVER_MISSING, IDS_SAVER_MISSING);
     } else {
         if (platform::PathExists(target) && !ui.ConfirmOverwrite(target)) {

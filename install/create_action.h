@@ -24,7 +24,8 @@ class CreateActionUi {
 };
 
 struct CreateRequest {
-    const char* installerPath;  // the running executable, which carries the package
+    // The file that carries the package; null for the running program's own file.
+    const char* installerPath;
     const char* targetFolder;
     const char* targetName;  // already normalised to end in ".scr"
     bool makeDefault;

@@ -69,8 +69,8 @@ bool SetDefaultScreenSaver(const char* targetPath) {
             StoreInUserRegistry(shortPath);
         }
     }
-    // SPIF_SENDWININICHANGE alone: running programs hear of the switch, but it is not written to
-    // the user's profile by this call.
-    return SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, TRUE, nullptr, SPIF_SENDWININICHANGE) !=
-           FALSE;
+    // Written to the user's profile as well, or the switch is off again at the next logon and
+    // the choice of a default screen saver is lost; running programs hear of it too.
+    return SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, TRUE, nullptr,
+                                 SPIF_UPDATEINIFILE | SPIF_SENDWININICHANGE) != FALSE;
 }

@@ -185,10 +185,14 @@ PackageReader::~PackageReader() {
 }
 
 int PackageReader::Open(const char* path) {
+    return OpenFile(platform::OpenForReading(path));
+}
+
+int PackageReader::OpenFile(platform::FileHandle file) {
     if (file_ != platform::kNoFile || openFailed_) {
         Close();
     }
-    file_ = platform::OpenForReading(path);
+    file_ = file;
     if (file_ == platform::kNoFile) {
         openFailed_ = true;
         lastError_ = ErrCannotOpen;

@@ -74,6 +74,9 @@ class PackageReader {
     // a host with an empty package and opens with 0 entries. In a signed file the package ends
     // before the certificate table and its padding (see signed_file.h).
     int Open(const char* path);
+    // The same with a file already opened for reading (kNoFile: it could not be opened). The
+    // reader takes the handle over and closes it.
+    int OpenFile(platform::FileHandle file);
 
     // The number of entries, or 0 when an error is recorded or no file is open.
     int32_t EntryCount();

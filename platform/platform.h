@@ -24,6 +24,10 @@ const size_t kMaxPath = 260;
 // Opens an existing file for reading; other handles may read it, none may write it.
 FileHandle OpenForReading(const char* path);
 
+// Opens the running program's own file as OpenForReading does, by a name that spells any folder
+// it lies in. A sharing violation (a scanner holding the file) is waited out for a moment.
+FileHandle OpenOwnFile();
+
 // The file's size, or false if it cannot be queried.
 bool FileSize(FileHandle file, uint64_t* size);
 

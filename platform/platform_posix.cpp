@@ -50,6 +50,10 @@ FileHandle OpenForReading(const char* path) {
     return fd < 0 ? kNoFile : FileHandle(fd);
 }
 
+FileHandle OpenOwnFile() {
+    return OpenForReading("/proc/self/exe");
+}
+
 bool FileSize(FileHandle file, uint64_t* size) {
     struct stat info;
     if (fstat(Descriptor(file), &info) != 0) {

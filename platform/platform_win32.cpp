@@ -1,5 +1,6 @@
-// Win32 implementation of the platform layer. ANSI calls only, and only calls that exist on
-// every 32-bit Windows (no GetFileSizeEx, and MoveFileExA may be a stub that always fails).
+// Win32 implementation of the platform layer. ANSI calls, except for opening the program's own
+// file, and only calls that exist on every 32-bit Windows (no GetFileSizeEx, and MoveFileExA may
+// be a stub that always fails; the 9x family has the wide calls only as stubs that fail).
 #include <windows.h>
 
 #include "platform/platform.h"
@@ -49,6 +50,36 @@ bool RefusesReplacement(const char* target) {
     return false;
 }
 
+HANDLE OpenExisting(const char* path) {
+    return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// GetModuleFileName cuts a name that does not fit, and older systems leave it unterminated.
+bool NameFits(DWORD length) {
+    if (length == 0 || length >= kMaxPath) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
+    return true;
+}
+
+// The ANSI name of our own file has '?' for every character the code page lacks, so on the NT
+// family the file is opened by its wide name. The 9x family's names are all in the code page.
+HANDLE OpenOwnFileOnce() {
+    if ((GetVersion() & 0x80000000u) != 0) {
+        char path[kMaxPath];
+        return NameFits(GetModuleFileNameA(nullptr, path, kMaxPath)) ? OpenExisting(path)
+                                                                     : INVALID_HANDLE_VALUE;
+    }
+    WCHAR path[kMaxPath];
+    if (!NameFits(GetModuleFileNameW(nullptr, path, kMaxPath))) {
+        return INVALID_HANDLE_VALUE;
+    }
+    return CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
 }  // namespace
 
 // The 9x family has no working MoveFileExA: set the old file aside under a unique name, move
@@ -80,9 +111,23 @@ bool ReplaceBySteps(const char* source, const char* target) {
 }
 
 FileHandle OpenForReading(const char* path) {
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = OpenExisting(path);
     return file == INVALID_HANDLE_VALUE ? kNoFile : reinterpret_cast<FileHandle>(file);
+}
+
+// A virus scanner may open a freshly downloaded file without sharing for a moment: retry every
+// 250 ms for up to 1.5 s. Any other failure is final.
+FileHandle OpenOwnFile() {
+    for (DWORD waited = 0;; waited += 250) {
+        HANDLE file = OpenOwnFileOnce();
+        if (file != INVALID_HANDLE_VALUE) {
+            return reinterpret_cast<FileHandle>(file);
+        }
+        if (GetLastError() != ERROR_SHARING_VIOLATION || waited >= 1500) {
+            return kNoFile;
+        }
+        Sleep(250);
+    }
 }
 
 bool FileSize(FileHandle file, uint64_t* size) {

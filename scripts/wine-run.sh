@@ -14,7 +14,9 @@
 # session's background processes stay native. A prefix of the 32-bit kind would emulate all of
 # those too, and its creation alone takes a quarter of an hour on a loaded machine.
 #
-# WINE_RUN_TIMEOUT (seconds, default 600) bounds one program.
+# WINE_RUN_TIMEOUT (seconds, default 600) bounds one program. WINE_EXTRA_DLLOVERRIDES is added
+# to the DLL overrides below: Wine takes them from the environment it starts with, not from the
+# one a Windows program hands to the programs it starts.
 set -euo pipefail
 
 prefix=""
@@ -33,7 +35,7 @@ export WINEPREFIX=$prefix/prefix
 export WINEARCH=win64
 export WINEDEBUG=-all
 # Wine would offer to download its .NET and HTML engines; the programs under test need neither.
-export WINEDLLOVERRIDES="mscoree=d;mshtml=d;winemenubuilder.exe=d"
+export WINEDLLOVERRIDES="mscoree=d;mshtml=d;winemenubuilder.exe=d${WINE_EXTRA_DLLOVERRIDES:+;$WINE_EXTRA_DLLOVERRIDES}"
 export WINESERVER=/usr/lib/wine/wineserver64
 # The 64-bit loader hands 32-bit programs to the 32-bit one.
 wine=/usr/lib/wine/wine64

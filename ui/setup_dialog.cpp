@@ -14,6 +14,9 @@ SetupState setupState;
 
 namespace {
 
+// The default name of an installer whose own name the code page cannot spell.
+const char kFallbackName[] = "Screen Saver.scr";
+
 // The create action reports through this; every box it shows is modal to the dialog, except the
 // one the action asks to show with no owner.
 class DialogActionUi final : public CreateActionUi {
@@ -36,6 +39,18 @@ class DialogActionUi final : public CreateActionUi {
   private:
     HWND dialog_;
 };
+
+// The common dialogs and the shell are not imported: under some systems their libraries would
+// load others by name from the installer's folder before the installer could restrict the
+// search. The start-up code loads them by their full path instead (ui/startup.cpp).
+FARPROC SystemCall(const char* library, const char* name) {
+    HMODULE module = GetModuleHandleA(library);
+    return module != NULL ? GetProcAddress(module, name) : NULL;
+}
+
+typedef short(WINAPI* GetFileTitleCall)(LPCSTR, LPSTR, WORD);
+typedef LPITEMIDLIST(WINAPI* BrowseForFolderCall)(LPBROWSEINFOA);
+typedef BOOL(WINAPI* PathFromIdListCall)(LPCITEMIDLIST, LPSTR);
 
 // Copies `source` into a buffer of `capacity` bytes, cut if it is longer.
 void CopyText(char* destination, size_t capacity, const char* source) {
@@ -61,6 +76,11 @@ void EndSetup(HWND dialog) {
 void ShowDefaultName(HWND dialog) {
     char installerPath[MAX_PATH];
     GetInstallerPath(installerPath);
+    // A name the code page cannot spell comes with '?' in place of what it lacks, which no file
+    // name may hold: a plain name is offered instead. A folder's '?' does not matter here.
+    if (ValidateTargetName(FilePart(installerPath)) != NameCheck::kOk) {
+        CopyText(installerPath, sizeof installerPath, kFallbackName);
+    }
     char screenSaverPath[MAX_PATH];
     // A path with no room for the new extension keeps its own; the name still gains ".scr"
     // when the field's change is stored.
@@ -68,8 +88,11 @@ void ShowDefaultName(HWND dialog) {
         CopyText(screenSaverPath, sizeof screenSaverPath, installerPath);
     }
     CopyText(setupState.targetName, sizeof setupState.targetName, FilePart(screenSaverPath));
-    if (GetFileTitleA(screenSaverPath, setupState.displayTitle, sizeof setupState.displayTitle) !=
-        0) {
+    // Through void*: a direct cast between unrelated function pointer types draws a warning.
+    GetFileTitleCall getFileTitle = reinterpret_cast<GetFileTitleCall>(
+        reinterpret_cast<void*>(SystemCall("comdlg32.dll", "GetFileTitleA")));
+    if (getFileTitle == NULL || getFileTitle(screenSaverPath, setupState.displayTitle,
+                                             sizeof setupState.displayTitle) != 0) {
         CopyText(setupState.displayTitle, sizeof setupState.displayTitle, setupState.targetName);
     }
     // Raises the field's change notification, which stores the normalised title as the name.
@@ -87,10 +110,8 @@ void InitialiseDialog(HWND dialog) {
 }
 
 void CreateFromDialog(HWND dialog) {
-    char installerPath[MAX_PATH];
-    GetInstallerPath(installerPath);
     CreateRequest request;
-    request.installerPath = installerPath;
+    request.installerPath = NULL;  // our own file
     request.targetFolder = setupState.targetFolder;
     request.targetName = setupState.targetName;
     request.makeDefault = IsDlgButtonChecked(dialog, IDC_MAKE_DEFAULT) == BST_CHECKED;
@@ -113,6 +134,13 @@ void StoreName(HWND dialog) {
 // The folder browser, rooted at the desktop. A cancelled browser or a choice that is no file
 // system folder (such as the list of drives) changes nothing.
 void BrowseForFolder(HWND dialog) {
+    BrowseForFolderCall browseForFolder = reinterpret_cast<BrowseForFolderCall>(
+        reinterpret_cast<void*>(SystemCall("shell32.dll", "SHBrowseForFolderA")));
+    PathFromIdListCall pathFromIdList = reinterpret_cast<PathFromIdListCall>(
+        reinterpret_cast<void*>(SystemCall("shell32.dll", "SHGetPathFromIDListA")));
+    if (browseForFolder == NULL || pathFromIdList == NULL) {
+        return;
+    }
     char title[MAX_PATH] = "";
     LoadStringA(instance, IDS_BROWSE_TITLE, title, sizeof title);
     char displayName[MAX_PATH] = "";
@@ -128,10 +156,10 @@ void BrowseForFolder(HWND dialog) {
     // The shell's browser expects COM on the calling thread; it stays only for the browser.
     // CoInitialize, not CoInitializeEx, which the first Windows 95 does not have.
     const HRESULT com = CoInitialize(NULL);
-    LPITEMIDLIST chosen = SHBrowseForFolderA(&browse);
+    LPITEMIDLIST chosen = browseForFolder(&browse);
     if (chosen != NULL) {
         char folder[MAX_PATH];
-        if (SHGetPathFromIDListA(chosen, folder)) {
+        if (pathFromIdList(chosen, folder)) {
             CopyText(setupState.targetFolder, sizeof setupState.targetFolder, folder);
             SetDlgItemTextA(dialog, IDC_PATH, setupState.targetFolder);
         }

@@ -94,9 +94,25 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
     return folder + "\\" + name;
 }
 
+std::wstring Wide(const std::string& text) {
+    const int length = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), int(text.size()), nullptr, 0);
+    std::wstring wide(size_t(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), int(text.size()), &wide[0], length);
+    return wide;
+}
+
+std::string Utf8(const std::wstring& text) {
+    const int length = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), int(text.size()), nullptr, 0,
+                                           nullptr, nullptr);
+    std::string utf8(size_t(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), int(text.size()), &utf8[0], length, nullptr,
+                        nullptr);
+    return utf8;
+}
+
 Bytes ReadWholeFile(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         FailWithSystemError("opening", path);
     }
@@ -111,7 +127,7 @@ Bytes ReadWholeFile(const std::string& path) {
 }
 
 void WriteWholeFile(const std::string& path, const Bytes& data) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         FailWithSystemError("creating", path);
@@ -131,17 +147,18 @@ void CopyWholeFile(const std::string& from, const std::string& to) {
 }
 
 bool FileExists(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool FolderExists(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 void DeleteFileIfPresent(const std::string& path) {
-    if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES && !DeleteFileA(path.c_str())) {
+    if (GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES &&
+        !DeleteFileW(Wide(path).c_str())) {
         FailWithSystemError("deleting", path);
     }
 }
@@ -151,37 +168,37 @@ void MakeFolders(const std::string& path) {
     for (size_t at = path.find('\\'); at != std::string::npos; at = path.find('\\', at + 1)) {
         const std::string prefix = path.substr(0, at);
         if (prefix.size() > 2 && !FolderExists(prefix)) {
-            CreateDirectoryA(prefix.c_str(), nullptr);
+            CreateDirectoryW(Wide(prefix).c_str(), nullptr);
         }
     }
-    if (!FolderExists(path) && !CreateDirectoryA(path.c_str(), nullptr)) {
+    if (!FolderExists(path) && !CreateDirectoryW(Wide(path).c_str(), nullptr)) {
         FailWithSystemError("creating folder", path);
     }
 }
 
 void RemoveTree(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         return;
     }
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         // A scenario may leave a read-only file, which cannot be deleted as it is.
-        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        SetFileAttributesW(Wide(path).c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileIfPresent(path);
         return;
     }
     for (const std::string& name : ListFolder(path)) {
         RemoveTree(JoinPath(path, name));
     }
-    if (!RemoveDirectoryA(path.c_str())) {
+    if (!RemoveDirectoryW(Wide(path).c_str())) {
         FailWithSystemError("removing folder", path);
     }
 }
 
 std::vector<std::string> ListFolder(const std::string& folder) {
     std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(JoinPath(folder, "*").c_str(), &found);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(Wide(JoinPath(folder, "*")).c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) {
         if (GetLastError() == ERROR_FILE_NOT_FOUND) {
             return names;
@@ -189,11 +206,11 @@ std::vector<std::string> ListFolder(const std::string& folder) {
         FailWithSystemError("listing", folder);
     }
     do {
-        const std::string name = found.cFileName;
+        const std::string name = Utf8(found.cFileName);
         if (name != "." && name != "..") {
             names.push_back(name);
         }
-    } while (FindNextFileA(search, &found));
+    } while (FindNextFileW(search, &found));
     FindClose(search);
     std::sort(names.begin(), names.end());
     return names;
@@ -222,7 +239,7 @@ void ExpectFileContent(const std::string& path, const Bytes& expected) {
 }
 
 void ExpectMissing(const std::string& path) {
-    if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    if (GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES) {
         throw ScenarioFailure("'" + path + "' exists, but nothing should have been written there");
     }
 }

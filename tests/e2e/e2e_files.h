@@ -30,6 +30,11 @@ struct PackedEntry {
 void WritePackedInstaller(const std::string& hostPath, const std::string& outPath,
                           const std::vector<PackedEntry>& entries);
 
+// Paths are UTF-8 and reach the system through its wide calls, so that a scenario can use names
+// that the ANSI code page cannot spell.
+std::wstring Wide(const std::string& utf8);
+std::string Utf8(const std::wstring& text);
+
 // Linux paths given on the command line become paths of Wine's Z: drive.
 std::string ToWindowsPath(const std::string& path);
 std::string JoinPath(const std::string& folder, const std::string& name);

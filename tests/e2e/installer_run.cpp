@@ -133,11 +133,12 @@ std::string StaticTexts(HWND window) {
 
 InstallerRun::InstallerRun(const std::string& installerPath, DWORD stepTimeoutMs)
     : stepTimeoutMs_(stepTimeoutMs) {
-    std::string commandLine = "\"" + installerPath + "\"";
-    STARTUPINFOA startup = {};
+    // Started by its wide name: the installer may lie in a folder the code page cannot spell.
+    std::wstring commandLine = L"\"" + Wide(installerPath) + L"\"";
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
-    if (!CreateProcessA(installerPath.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &process_)) {
+    if (!CreateProcessW(Wide(installerPath).c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
+                        nullptr, nullptr, &startup, &process_)) {
         throw ScenarioFailure("cannot start '" + installerPath + "': error " +
                               std::to_string(GetLastError()));
     }

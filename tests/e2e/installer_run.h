@@ -1,7 +1,7 @@
-// One run of the installer, driven from outside as a person would drive it: the process is
-// started, its dialog is found among the desktop's windows, text goes into the edit fields,
-// buttons are pressed and message boxes are read and answered. Every wait is bounded, and every
-// wait also watches for windows nobody expects (a message box no step asked for, the hidden
+// One run of the installer (its path in UTF-8), driven from outside as a person would drive it: the
+// process is started, its dialog is found among the desktop's windows, text goes into the edit
+// fields, buttons are pressed and message boxes are read and answered. Every wait is bounded, and
+// every wait also watches for windows nobody expects (a message box no step asked for, the hidden
 // main window becoming visible): either fails the run with what was on the screen. A run that
 // fails, or is abandoned, kills the installer so that nothing is left hanging.
 #pragma once

@@ -4,6 +4,8 @@
 //   e2e_driver SCENARIO --host HOST.exe --work FOLDER [--step-timeout SECONDS]
 //              [--picture FILE.png] [--packer SCRPACK.exe]
 //              [--installer INSTALLER.exe [--payload PAYLOAD.scr]]
+//              [--picture FILE.png] [--packer SCRPACK.exe] [--planted MARKER.dll --planted-names
+//              A,B]
 //   e2e_driver --list
 //
 // HOST is the installer without a package; FOLDER is emptied and used for this scenario's files
@@ -50,6 +52,10 @@ struct Context {
     std::string packer;     // the project's packer, for the scenario that uses it
     std::string installer;  // an installer made outside the driver, for the scenarios of those
     std::string payload;    // the payload that installer carries
+    std::string picture;       // where to save a picture of the dialog, if anywhere
+    std::string packer;        // the project's packer, for the scenario that uses it
+    std::string planted;       // a DLL that leaves a mark when loaded, for the planted-DLL scenario
+    std::string plantedNames;  // the names to plant it under, without ".dll", comma-separated
 };
 
 void Step(const std::string& what) {
@@ -451,6 +457,31 @@ void SignedInstalls(const Context& context) {
     run.ExpectExitCodeZero();
     ExpectFileContent(JoinPath(out, "signed.scr"), ReadWholeFile(context.payload));
     ExpectFolderHoldsOnly(out, {"signed.scr"});
+// HKCU\Control Panel\Desktop ScreenSaveActive: the switch as the next logon finds it.
+const char kProfileSwitch[] = "ScreenSaveActive";
+
+std::string ProfileSwitch() {
+    char value[16] = {};
+    DWORD size = sizeof value - 1;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, KEY_READ, &key) !=
+        ERROR_SUCCESS) {
+        return "<no key>";
+    }
+    const LONG result = RegQueryValueExA(key, kProfileSwitch, nullptr, nullptr,
+                                         reinterpret_cast<BYTE*>(value), &size);
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS ? std::string(value) : std::string("<no value>");
+}
+
+void SetProfileSwitch(const char* value) {
+    HKEY key;
+    Expect(RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0, KEY_WRITE,
+                           nullptr, &key, nullptr) == ERROR_SUCCESS &&
+               RegSetValueExA(key, kProfileSwitch, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                              DWORD(strlen(value) + 1)) == ERROR_SUCCESS,
+           "cannot set HKCU\\Control Panel\\Desktop ScreenSaveActive");
+    RegCloseKey(key);
 }
 
 void MakeDefault(const Context& context) {
@@ -461,6 +492,7 @@ void MakeDefault(const Context& context) {
     SwitchScreenSaving(false);
     Expect(!ScreenSavingActive(context.stepTimeoutMs),
            "screen saving could not be switched off for the test");
+    SetProfileSwitch("0");
 
     const std::string folder = MakeFolder(context.work, "Long Folder Name");
     const std::string installer = MakeInstaller(context, "default.exe");
@@ -474,6 +506,8 @@ void MakeDefault(const Context& context) {
         Expect(ReadScreenSaverSetting().data == sentinel.data,
                "the screen saver setting changed to " + Describe(ReadScreenSaverSetting()));
         Expect(!ScreenSavingActive(context.stepTimeoutMs), "screen saving was switched on");
+        Expect(ProfileSwitch() == "0",
+               "ScreenSaveActive in the profile changed to " + Shown(ProfileSwitch()));
     }
     const std::string target = JoinPath(folder, "My Screen Saver.scr");
     {
@@ -495,6 +529,9 @@ void MakeDefault(const Context& context) {
            "HKCU\\Control Panel\\Desktop SCRNSAVE.EXE is " + Describe(stored) + ", expected " +
                Describe(StringSetting(shortPath)));
     Expect(ScreenSavingActive(context.stepTimeoutMs), "screen saving was not switched on");
+    // Stored in the profile as well, or the next logon switches screen saving off again.
+    Expect(ProfileSwitch() == "1",
+           "ScreenSaveActive in the profile is " + Shown(ProfileSwitch()) + ", expected \"1\"");
 }
 
 // Targets that are offered for replacing but cannot be replaced.
@@ -571,6 +608,150 @@ void LongPath(const Context& context) {
     ExpectFolderHoldsOnly(folder, {longest});
 }
 
+// Download folders whose names the ANSI code page (1252 here) cannot spell: the installer
+// must still find its own file. An installer's own name that cannot be spelt gives way to a
+// plain default name.
+struct ForeignFolderCase {
+    const char* scenario;
+    const char* folder;     // UTF-8, inside the work folder
+    const char* installer;  // the installer's file name, UTF-8
+    const char* offered;    // the name the dialog offers
+};
+
+const ForeignFolderCase kForeignFolders[] = {
+    {"folder_cyrillic", "Загрузки", "Заставка.exe", "Screen Saver.scr"},
+    {"folder_chinese", "下载", "aquarium.exe", "aquarium.scr"},
+    {"folder_polish", "Łódź", "lodz.exe", "lodz.scr"},
+};
+
+void InstallsFromForeignFolder(const Context& context, const ForeignFolderCase& row) {
+    const std::string out = MakeFolder(context.work, "out");
+    MakeFolder(context.work, row.folder);
+    // Given a signed installer, that one goes there instead, so that one run of the slow 32-bit
+    // build checks both.
+    std::string installer = JoinPath(context.work, JoinPath(row.folder, row.installer));
+    Bytes payload = Payload();
+    if (context.installer.empty()) {
+        MakeInstaller(context, JoinPath(row.folder, row.installer));
+    } else {
+        CopyWholeFile(context.installer, installer);
+        payload = ReadWholeFile(context.payload);
+    }
+    InstallerRun run(installer, context.stepTimeoutMs);
+    Step("an installer in " + Shown(JoinPath(context.work, row.folder)) + " offers " +
+         Shown(row.offered) + " and installs");
+    ExpectDefaults(run, row.offered);
+    run.SetField(kPathField, out);
+    run.Press(IDOK);
+    run.ExpectExitCodeZero();
+    ExpectFileContent(JoinPath(out, row.offered), payload);
+    ExpectFolderHoldsOnly(out, {row.offered});
+}
+
+// Holds a file without sharing, as a virus scanner does with a fresh download, and lets go
+// after `holdMs` from a thread of its own.
+class ScannerHold {
+  public:
+    ScannerHold(const std::string& path, DWORD holdMs) : holdMs_(holdMs) {
+        file_ = CreateFileW(Wide(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+        Expect(file_ != INVALID_HANDLE_VALUE,
+               "cannot hold " + path + " without sharing: error " + std::to_string(GetLastError()));
+        thread_ = CreateThread(nullptr, 0, LetGo, this, 0, nullptr);
+        if (thread_ == nullptr) {
+            CloseHandle(file_);
+            throw ScenarioFailure("cannot start the thread that lets go of " + path);
+        }
+    }
+    ~ScannerHold() {
+        WaitForSingleObject(thread_, INFINITE);
+        CloseHandle(thread_);
+    }
+    ScannerHold(const ScannerHold&) = delete;
+    ScannerHold& operator=(const ScannerHold&) = delete;
+
+  private:
+    static DWORD WINAPI LetGo(void* context) {
+        ScannerHold& hold = *static_cast<ScannerHold*>(context);
+        Sleep(hold.holdMs_);
+        CloseHandle(hold.file_);
+        return 0;
+    }
+
+    DWORD holdMs_;
+    HANDLE file_;
+    HANDLE thread_;
+};
+
+void ShortHoldIsWaitedOut(const Context& context) {
+    const std::string out = MakeFolder(context.work, "out");
+    const std::string installer = MakeInstaller(context, "scanned.exe");
+    InstallerRun run(installer, context.stepTimeoutMs);
+    FillIn(run, out, "scanned");
+    Step("the installer's file is held without sharing for 0.7 s while OK is pressed");
+    {
+        ScannerHold hold(installer, 700);
+        run.Press(IDOK);
+        run.ExpectExitCodeZero();
+    }
+    ExpectFileContent(JoinPath(out, "scanned.scr"), Payload());
+    ExpectFolderHoldsOnly(out, {"scanned.scr"});
+}
+
+void LongHoldReportsTheSaverMissing(const Context& context) {
+    const std::string out = MakeFolder(context.work, "out");
+    const std::string installer = MakeInstaller(context, "held.exe");
+    InstallerRun run(installer, context.stepTimeoutMs);
+    FillIn(run, out, "held");
+    Step("the installer's file is held without sharing for 8 s while OK is pressed");
+    ScannerHold hold(installer, 8000);
+    run.Press(IDOK);
+    const MessageBoxSeen box = run.ExpectMessageBox(kSaverMissing, kOkOnly);
+    ExpectText(box, kSaverMissing);
+    run.Answer(box, IDOK);
+    run.ExpectExitCodeZero();
+    ExpectFolderHoldsOnly(out, {});
+}
+
+// DLLs named like system ones, beside the installer in a download folder: none may be loaded,
+// from the start through the folder browser to the end of the installation. Each copy of the
+// planted DLL leaves a file "NAME.dll.loaded" beside itself when loaded. Wine must be told to
+// prefer native copies of these names, as Windows' own search order does.
+void PlantedDllsStayUnloaded(const Context& context) {
+    Expect(!context.planted.empty() && !context.plantedNames.empty(),
+           "this scenario needs --planted and --planted-names");
+    const std::string out = MakeFolder(context.work, "out");
+    const std::string folder = MakeFolder(context.work, "Downloads");
+    std::vector<std::string> expected;
+    for (size_t start = 0; start <= context.plantedNames.size();) {
+        size_t end = context.plantedNames.find(',', start);
+        if (end == std::string::npos) {
+            end = context.plantedNames.size();
+        }
+        expected.push_back(context.plantedNames.substr(start, end - start) + ".dll");
+        CopyWholeFile(context.planted, JoinPath(folder, expected.back()));
+        start = end + 1;
+    }
+    const std::string installer = MakeInstaller(context, "Downloads\\planted.exe");
+    expected.push_back("planted.exe");
+
+    Step("an installer beside " + std::to_string(expected.size() - 1) +
+         " planted DLLs starts, browses and installs");
+    {
+        InstallerRun run(installer, context.stepTimeoutMs);
+        FillIn(run, out, "planted");
+        run.Press(kBrowseButton);
+        const MessageBoxSeen browser = run.ExpectOwnedWindow("");
+        run.Answer(browser, IDCANCEL);
+        run.ExpectDialogStaysOpen(out, "planted", false);
+        run.Press(IDOK);
+        run.ExpectExitCodeZero();
+    }
+    ExpectFileContent(JoinPath(out, "planted.scr"), Payload());
+    Step("no planted DLL was loaded");
+    ExpectFolderHoldsOnly(folder, expected);
+}
+
 struct Scenario {
     std::string name;
     std::function<void(const Context&)> run;
@@ -591,7 +772,14 @@ std::vector<Scenario> AllScenarios() {
         {"signed_unaligned", SignedInstalls},
         {"signed_aligned", SignedInstalls},
         {"signed_nested", SignedInstalls},
+        {"scanner_hold_short", ShortHoldIsWaitedOut},
+        {"scanner_hold_long", LongHoldReportsTheSaverMissing},
+        {"planted_dlls", PlantedDllsStayUnloaded},
     };
+    for (const ForeignFolderCase& row : kForeignFolders) {
+        all.push_back(
+            {row.scenario, [&row](const Context& c) { InstallsFromForeignFolder(c, row); }});
+    }
     for (const RefusalCase& row : kRefusals) {
         all.push_back({row.scenario, [&row](const Context& c) { RefusedThenCorrected(c, row); }});
     }
@@ -613,6 +801,7 @@ int Usage() {
             "usage: e2e_driver SCENARIO --host HOST.exe --work FOLDER [--step-timeout SECONDS]\n"
             "                  [--picture FILE.png] [--packer SCRPACK.exe]\n"
             "                  [--installer INSTALLER.exe [--payload PAYLOAD.scr]]\n"
+            "                  [--planted MARKER.dll --planted-names A,B]\n"
             "       e2e_driver --list\n");
     return 2;
 }
@@ -652,6 +841,10 @@ int main(int argc, char** argv) {
             context.installer = ToWindowsPath(value);
         } else if (option == "--payload") {
             context.payload = ToWindowsPath(value);
+        } else if (option == "--planted") {
+            context.planted = ToWindowsPath(value);
+        } else if (option == "--planted-names") {
+            context.plantedNames = value;
         } else {
             return Usage();
         }

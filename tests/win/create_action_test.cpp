@@ -126,6 +126,18 @@ TEST_F(CreateActionTest, InstallerWithoutPackageReportsTheMissingSaverAndFinishe
     EXPECT_EQ(Names(), std::vector<std::string>{"myshow.exe"});
 }
 
+// Nothing could ever be written from an empty entry 0: it is no screen saver, not a failed write
+// to be tried again.
+TEST_F(CreateActionTest, AnEmptyScreenSaverIsReportedMissingAndFinishes) {
+    WriteFile(installer_, BuildPackagedFile(PatternBytes(102400, 2), {{"show.scr", {}}}));
+    EXPECT_EQ(Create(dir_, "myshow.scr"), CreateOutcome::kFinished);
+    ASSERT_EQ(ui_.shown.size(), 1u);
+    EXPECT_EQ(ui_.shown[0], (RecordingUi::Message{IDS_SAVER_MISSING, IDS_SAVER_MISSING}));
+    EXPECT_TRUE(ui_.writeFailures.empty());
+    EXPECT_TRUE(ui_.prompts.empty());
+    EXPECT_EQ(Names(), std::vector<std::string>{"myshow.exe"});
+}
+
 TEST_F(CreateActionTest, AnsweringNoKeepsTheExistingFileAndTheDialog) {
     Bytes old = PatternBytes(300, 4);
     WriteFile(target_, old);

@@ -202,7 +202,8 @@ class RegistrationTest : public ::testing::Test {
         WriteSystemIni(kMarker);
         SetScreenSaveActive(false);
         ASSERT_FALSE(ScreenSaveActive());
-        // Switched off in the profile too: switching on must not be written there.
+        // Switched off in the profile too: switching on must be written there, or the switch
+        // is off again at the next logon.
         WriteDesktopValue(kProfileSwitchValue, StringValue("0"));
     }
 
@@ -244,7 +245,7 @@ TEST_F(RegistrationTest, NtFamilyStoresTheShortFormInTheUserRegistry) {
     EXPECT_EQ(shortForm + '\0', stored.data);
     EXPECT_EQ(kMarker, ReadSystemIni());
     EXPECT_TRUE(ScreenSaveActive());
-    EXPECT_EQ(StringValue("0"), ReadDesktopValue(kProfileSwitchValue));
+    EXPECT_EQ(StringValue("1"), ReadDesktopValue(kProfileSwitchValue));
 }
 
 TEST_F(RegistrationTest, MissingTargetStoresNothingButSwitchesScreenSavingOn) {
@@ -255,7 +256,7 @@ TEST_F(RegistrationTest, MissingTargetStoresNothingButSwitchesScreenSavingOn) {
     EXPECT_EQ(StringValue(kMarker), ReadDesktopValue(kScreenSaverValue));
     EXPECT_EQ(kMarker, ReadSystemIni());
     EXPECT_TRUE(ScreenSaveActive());
-    EXPECT_EQ(StringValue("0"), ReadDesktopValue(kProfileSwitchValue));
+    EXPECT_EQ(StringValue("1"), ReadDesktopValue(kProfileSwitchValue));
 }
 
 TEST_F(RegistrationTest, NineXFamilyStoresTheShortFormInSystemIni) {
@@ -277,6 +278,8 @@ TEST_F(RegistrationTest, NineXFamilyStoresTheShortFormInSystemIni) {
     EXPECT_EQ(0u, exitCode);
     EXPECT_EQ(shortForm, ReadSystemIni());
     EXPECT_EQ(StringValue(kMarker), ReadDesktopValue(kScreenSaverValue));
+    // The switch is a user setting on the 9x family too; the test reads it where Wine keeps it.
+    EXPECT_EQ(StringValue("1"), ReadDesktopValue(kProfileSwitchValue));
 }
 
 // Runs only in the child that the test above starts, as a program Wine takes for a 9x one.
@@ -284,8 +287,9 @@ TEST(NineXChild, DISABLED_RegistersTheTarget) {
     ASSERT_TRUE(IsNineXFamily()) << std::hex << GetVersion();
     const char* target = getenv(kChildTargetVariable);
     ASSERT_NE(nullptr, target);
+    // The switch is checked by the parent, in the profile: Wine's read-back in this process
+    // can still show the value the parent set before it started the child.
     EXPECT_TRUE(SetDefaultScreenSaver(target));
-    EXPECT_TRUE(ScreenSaveActive());
 }
 
 }  // namespace
