@@ -48,12 +48,10 @@ struct Context {
     std::string host;  // the installer without a package
     std::string work;  // this scenario's own, emptied folder
     DWORD stepTimeoutMs;
-    std::string picture;    // where to save a picture of the dialog, if anywhere
-    std::string packer;     // the project's packer, for the scenario that uses it
-    std::string installer;  // an installer made outside the driver, for the scenarios of those
-    std::string payload;    // the payload that installer carries
     std::string picture;       // where to save a picture of the dialog, if anywhere
     std::string packer;        // the project's packer, for the scenario that uses it
+    std::string installer;     // an installer made outside the driver, for the scenarios of those
+    std::string payload;       // the payload that installer carries
     std::string planted;       // a DLL that leaves a mark when loaded, for the planted-DLL scenario
     std::string plantedNames;  // the names to plant it under, without ".dll", comma-separated
 };
@@ -457,6 +455,8 @@ void SignedInstalls(const Context& context) {
     run.ExpectExitCodeZero();
     ExpectFileContent(JoinPath(out, "signed.scr"), ReadWholeFile(context.payload));
     ExpectFolderHoldsOnly(out, {"signed.scr"});
+}
+
 // HKCU\Control Panel\Desktop ScreenSaveActive: the switch as the next logon finds it.
 const char kProfileSwitch[] = "ScreenSaveActive";
 
@@ -823,7 +823,7 @@ int main(int argc, char** argv) {
         return Usage();
     }
     const std::string name = argv[1];
-    Context context{"", "", 20000, "", "", "", ""};
+    Context context{"", "", 20000, "", "", "", "", "", ""};
     for (int i = 2; i + 1 < argc; i += 2) {
         const std::string option = argv[i];
         const std::string value = argv[i + 1];
