@@ -88,6 +88,11 @@ bool WritePayload(PackageReader& reader, const char* targetPath, WriteFailure* f
         return false;
     }
     bool written = CopyWindows(reader, size, first, file, failure);
+    // The rename is put on the disk as soon as it is made, possibly before the data: without a
+    // flush, a power cut after it could leave an empty or partial file where a whole one stood.
+    if (written && !platform::FlushFile(file)) {
+        written = Fail(failure, WriteStep::kWrite, platform::LastError());
+    }
     // Closing can be where a delayed write reports a full disk.
     if (!platform::CloseFile(file) && written) {
         written = Fail(failure, WriteStep::kWrite, platform::LastError());
