@@ -15,7 +15,7 @@ PAYLOAD ?= $(DIST)/sample.scr
 # product and runs under emulation (about a minute to start).
 RUN_ARCH ?= x64
 
-.PHONY: all deps configure build dist run test clean format
+.PHONY: all deps configure build dist run test bench clean format
 
 all: dist
 
@@ -65,6 +65,10 @@ run: dist $(PAYLOAD)
 
 test: dist
 	scripts/run-tests.sh $(NATIVE) $(X64) $(X86)
+
+# Measurements, not tests: one line per figure (see README.md, "Benchmarks"). Several minutes.
+bench: dist
+	scripts/bench.sh $(BUILD) $(DIST)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
