@@ -88,6 +88,11 @@ class OutputFile {
                 ok = got == 0;
                 break;
             }
+            // A short chunk is the end of the file. Reading on to find that out would ask for
+            // an offset of 2 GiB or more after the last chunk of an entry just under 2 GiB.
+            if (got < kChunk) {
+                break;
+            }
         }
         platform::CloseFile(source);
         return ok;
