@@ -60,6 +60,13 @@ FileHandle OpenForWriting(const char* path);
 // Writes all `count` bytes in one write.
 bool WriteAll(FileHandle file, const void* data, uint32_t count);
 
+// Copies up to `count` bytes of `source`, from `offset`, to `target` at its current position
+// inside the system, without bringing them through the caller's memory, and stores the number
+// copied (fewer at the end of `source`). False on an error, or, with nothing copied, where the
+// system cannot copy between these files so; the caller then reads and writes instead.
+bool CopyInSystem(FileHandle source, uint32_t offset, FileHandle target, uint32_t count,
+                  uint32_t* copied);
+
 // Asks the system to put everything written to `file` on the disk before it returns, so that a
 // file about to replace another is complete there, not only in the system's cache.
 bool FlushFile(FileHandle file);

@@ -172,6 +172,27 @@ bool WriteAll(FileHandle file, const void* data, uint32_t count) {
     return true;
 }
 
+bool CopyInSystem(FileHandle source, uint32_t offset, FileHandle target, uint32_t count,
+                  uint32_t* copied) {
+    *copied = 0;
+    off_t from = off_t(offset);
+    while (*copied < count) {
+        ssize_t put = copy_file_range(Descriptor(source), &from, Descriptor(target), nullptr,
+                                      count - *copied, 0);
+        if (put < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        if (put == 0) {
+            break;  // end of the source
+        }
+        *copied += uint32_t(put);
+    }
+    return true;
+}
+
 bool FlushFile(FileHandle file) {
     int result;
     do {

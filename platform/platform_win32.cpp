@@ -176,6 +176,12 @@ bool WriteAll(FileHandle file, const void* data, uint32_t count) {
     return true;
 }
 
+bool CopyInSystem(FileHandle, uint32_t, FileHandle, uint32_t, uint32_t* copied) {
+    *copied = 0;
+    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    return false;
+}
+
 bool FlushFile(FileHandle file) {
     return FlushFileBuffers(Handle(file)) != 0;
 }

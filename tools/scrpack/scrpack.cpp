@@ -70,23 +70,36 @@ class OutputFile {
         return size == 0 || platform::WriteAll(file_, data, size) || Failed("cannot write", path_);
     }
 
-    // Copies all of `sourcePath` into the output.
+    // Copies all of `sourcePath` into the output: inside the system where it can, which spares
+    // a copy of every byte through our memory (for large payloads, the difference between the
+    // speed of cat and half of it), else a chunk at a time through a buffer.
     bool CopyFrom(const std::string& sourcePath) {
         platform::FileHandle source = platform::OpenForReading(sourcePath.c_str());
         if (source == platform::kNoFile) {
             return Failed("cannot open", sourcePath);
         }
-        std::vector<uint8_t> chunk(kChunk);
+        std::vector<uint8_t> chunk;
+        bool inSystem = true;
         bool ok = true;
         for (uint32_t offset = 0;; offset += kChunk) {
             uint32_t got = 0;
-            if (!platform::ReadAt(source, offset, chunk.data(), kChunk, &got)) {
-                ok = Failed("cannot read", sourcePath);
-                break;
+            if (inSystem && !platform::CopyInSystem(source, offset, file_, kChunk, &got)) {
+                if (offset != 0 || got != 0) {
+                    ok = Failed("cannot copy", sourcePath);
+                    break;
+                }
+                inSystem = false;
             }
-            if (got == 0 || !Write(chunk.data(), got)) {
-                ok = got == 0;
-                break;
+            if (!inSystem) {
+                chunk.resize(kChunk);
+                if (!platform::ReadAt(source, offset, chunk.data(), kChunk, &got)) {
+                    ok = Failed("cannot read", sourcePath);
+                    break;
+                }
+                if (got != 0 && !Write(chunk.data(), got)) {
+                    ok = false;
+                    break;
+                }
             }
             // A short chunk is the end of the file. Reading on to find that out would ask for
             // an offset of 2 GiB or more after the last chunk of an entry just under 2 GiB.
