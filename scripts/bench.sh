@@ -51,9 +51,20 @@ now_ms() {
     date +%s%N | awk '{ printf "%.1f", $1 / 1e6 }'
 }
 
-field() {  # name, "k=v k=v" line
-    tr ' ' '\n' <<<"$2" | sed -n "s/^$1=//p"
+field() {  # name, "k=v k=v" line (from a Windows program, so possibly ending in CR)
+    tr ' ' '\n' <<<"$2" | tr -d '\r' | sed -n "s/^$1=//p"
 }
+
+time_ms() {  # command...: its run time, starting from a clean cache of written data
+    sync
+    local start
+    start=$(now_ms)
+    "$@"
+    awk -v a="$start" -v b="$(now_ms)" 'BEGIN { print b - a }'
+}
+
+pack() { "$scrpack" build "$host32" "$work/payload.scr" -o "$work/packed.exe" >/dev/null; }
+concatenate() { cat "$host32" "$work/payload.scr" >"$work/catted.exe"; }
 
 payload() {  # size, file
     head -c "$1" /dev/urandom >"$2"
@@ -89,6 +100,9 @@ for size in 1269014 $((256 * MiB)); do
     fi
     line "2. installation of $label (ms), against copy" "$(field install_ms "$result")" ms \
         "$(field copy_ms "$result")" ms
+    echo "   (cmd /c copy, whole process: $(awk -v c="$(field copy_ms "$result")" \
+        -v s="$(field startup_ms "$result")" 'BEGIN { print c + s }') ms; cmd /c rem:" \
+        "$(field startup_ms "$result") ms)"
     if [ "$size" -gt 1269014 ]; then
         line "3. peak working set, $label payload" "$(field peak_working_set "$result")" bytes \
             "$size" bytes
@@ -107,15 +121,16 @@ rm -f "$work/index.pkg"
 # 5. The packer against cat of the same files.
 payload $((1024 * MiB)) "$work/payload.scr"
 pack_times=() cat_times=()
-for _ in $(seq "$runs"); do
-    start=$(now_ms)
-    "$scrpack" build "$host32" "$work/payload.scr" -o "$work/packed.exe" >/dev/null
-    pack_times+=("$(awk -v a="$start" -v b="$(now_ms)" 'BEGIN { print b - a }')")
-    rm -f "$work/packed.exe"
-    start=$(now_ms)
-    cat "$host32" "$work/payload.scr" >"$work/catted.exe"
-    cat_times+=("$(awk -v a="$start" -v b="$(now_ms)" 'BEGIN { print b - a }')")
-    rm -f "$work/catted.exe"
+# Taking turns at going first, so that neither always meets the other's leftovers.
+for run in $(seq "$runs"); do
+    if [ $((run % 2)) = 1 ]; then
+        pack_times+=("$(time_ms pack)")
+        cat_times+=("$(time_ms concatenate)")
+    else
+        cat_times+=("$(time_ms concatenate)")
+        pack_times+=("$(time_ms pack)")
+    fi
+    rm -f "$work/packed.exe" "$work/catted.exe"
 done
 line "5. scrpack build of 1 GiB (ms), against cat" \
     "$(printf '%s\n' "${pack_times[@]}" | median)" ms \
