@@ -100,9 +100,8 @@ for size in 1269014 $((256 * MiB)); do
     fi
     line "2. installation of $label (ms), against copy" "$(field install_ms "$result")" ms \
         "$(field copy_ms "$result")" ms
-    echo "   (cmd /c copy, whole process: $(awk -v c="$(field copy_ms "$result")" \
-        -v s="$(field startup_ms "$result")" 'BEGIN { print c + s }') ms; cmd /c rem:" \
-        "$(field startup_ms "$result") ms)"
+    echo "   (copy: $(field copies_per_process "$result") copies by one cmd /c, less the" \
+        "$(field startup_ms "$result") ms of cmd /c rem, per copy)"
     if [ "$size" -gt 1269014 ]; then
         line "3. peak working set, $label payload" "$(field peak_working_set "$result")" bytes \
             "$size" bytes
