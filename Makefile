@@ -20,7 +20,7 @@ PAYLOAD ?= $(RUN_DIST)/demo.scr
 # How long `make fuzz` runs each fuzz target.
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build dist run test fuzz clean format
+.PHONY: all deps configure build dist run test fuzz bench clean format
 
 all: dist
 
@@ -95,6 +95,10 @@ $(FUZZ)/CMakeCache.txt:
 fuzz: deps $(FUZZ)/CMakeCache.txt
 	cmake --build $(FUZZ) -j $(JOBS) --target fuzz_reader fuzz_target_rules
 	scripts/fuzz.sh $(FUZZ) $(FUZZ_SECONDS)
+
+# Measurements, not tests: one line per figure (see README.md, "Benchmarks"). Several minutes.
+bench: dist
+	scripts/bench.sh $(BUILD) $(DIST)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -1,8 +1,5 @@
 #include "install/payload.h"
 
-#include <stdlib.h>
-#include <string.h>
-
 #include "package/package_reader.h"
 #include "platform/platform.h"
 
@@ -16,73 +13,98 @@ bool Fail(WriteFailure* failure, WriteStep step, uint32_t systemError) {
     return false;
 }
 
-// Copies entry 0 out of its read-only view into a block of its own; null if the entry is
-// missing, empty or cannot be mapped, or no block can be had. The caller frees the block.
-uint8_t* CopyPayload(PackageReader& reader, uint32_t* size, WriteFailure* failure) {
-    // An empty payload is no screen saver; writing it would replace a good file with nothing.
-    if (reader.EntryCount() == 0 || (*size = reader.EntrySize(0)) == 0) {
-        Fail(failure, WriteStep::kReadPayload, 0);
-        return nullptr;
-    }
-    const uint8_t* data = nullptr;
-    EntryView* view = reader.MapEntry(0, &data);
-    if (!view) {
-        Fail(failure, WriteStep::kReadPayload, platform::LastError());
-        return nullptr;
-    }
-    uint8_t* block = static_cast<uint8_t*>(malloc(*size));
-    if (block) {
-        memcpy(block, data, *size);
-    } else {
-        Fail(failure, WriteStep::kMemory, 0);
-    }
-    PackageReader::UnmapEntry(view);
-    return block;
+// A mapped part of entry 0. The payload is copied one window at a time, so that the copy needs
+// no more memory than one window whatever the payload's size: a whole payload of up to 2 GiB
+// would not fit a 32-bit address space beside the program.
+struct Window {
+    EntryView* view;
+    const uint8_t* data;
+    uint32_t length;
+};
+
+bool MapWindow(PackageReader& reader, uint32_t start, uint32_t size, Window* window) {
+    window->length = size - start < kPayloadWindowSize ? size - start : kPayloadWindowSize;
+    window->view = reader.MapEntryPart(0, start, window->length, &window->data);
+    return window->view != nullptr;
 }
 
-// Writes `block` into a new temporary file beside the target and puts it in place of the
-// target, so that a failure at any step leaves the target as it was and no partial file.
-bool WriteBeside(const char* targetPath, const uint8_t* block, uint32_t size,
-                 WriteFailure* failure) {
-    char tempPath[platform::kMaxPath];
+// Creates a new temporary file beside the target and opens it for writing, so that the target
+// is touched only by the final rename.
+platform::FileHandle CreateFileBeside(const char* targetPath, char* tempPath,
+                                      WriteFailure* failure) {
     if (!platform::CreateTempFileBeside(targetPath, tempPath)) {
-        return Fail(failure, WriteStep::kCreateFile, platform::LastError());
+        Fail(failure, WriteStep::kCreateFile, platform::LastError());
+        return platform::kNoFile;
     }
     platform::FileHandle file = platform::OpenForWriting(tempPath);
     if (file == platform::kNoFile) {
         uint32_t error = platform::LastError();
         platform::RemoveFile(tempPath);
-        return Fail(failure, WriteStep::kCreateFile, error);
+        Fail(failure, WriteStep::kCreateFile, error);
     }
-    bool written = platform::WriteAll(file, block, size);
-    uint32_t error = platform::LastError();
-    // Closing can be where a delayed write reports a full disk.
-    if (!platform::CloseFile(file) && written) {
-        written = false;
-        error = platform::LastError();
+    return file;
+}
+
+// Writes the payload to `file`, starting with the already mapped `window` and mapping the next
+// one as each is written. Every window is released before this returns.
+bool CopyWindows(PackageReader& reader, uint32_t size, Window window, platform::FileHandle file,
+                 WriteFailure* failure) {
+    uint32_t start = 0;
+    for (;;) {
+        bool written = platform::WriteAll(file, window.data, window.length);
+        uint32_t error = platform::LastError();
+        PackageReader::UnmapEntry(window.view);
+        if (!written) {
+            return Fail(failure, WriteStep::kWrite, error);
+        }
+        start += window.length;
+        if (start == size) {
+            return true;
+        }
+        if (!MapWindow(reader, start, size, &window)) {
+            return Fail(failure, WriteStep::kReadPayload, platform::LastError());
+        }
     }
-    if (!written) {
-        platform::RemoveFile(tempPath);
-        return Fail(failure, WriteStep::kWrite, error);
-    }
-    if (!platform::MoveIntoPlace(tempPath, targetPath)) {
-        error = platform::LastError();
-        platform::RemoveFile(tempPath);
-        return Fail(failure, WriteStep::kReplace, error);
-    }
-    return true;
 }
 
 }  // namespace
 
 bool WritePayload(PackageReader& reader, const char* targetPath, WriteFailure* failure) {
     Fail(failure, WriteStep::kNone, 0);
+    // An empty payload is no screen saver; writing it would replace a good file with nothing.
     uint32_t size = 0;
-    uint8_t* block = CopyPayload(reader, &size, failure);
-    if (!block) {
+    if (reader.EntryCount() == 0 || (size = reader.EntrySize(0)) == 0) {
+        return Fail(failure, WriteStep::kReadPayload, 0);
+    }
+    // A payload that cannot be mapped at all is refused before any file is created.
+    Window first;
+    if (!MapWindow(reader, 0, size, &first)) {
+        return Fail(failure, WriteStep::kReadPayload, platform::LastError());
+    }
+    char tempPath[platform::kMaxPath];
+    platform::FileHandle file = CreateFileBeside(targetPath, tempPath, failure);
+    if (file == platform::kNoFile) {
+        PackageReader::UnmapEntry(first.view);
         return false;
     }
-    bool written = WriteBeside(targetPath, block, size, failure);
-    free(block);
-    return written;
+    bool written = CopyWindows(reader, size, first, file, failure);
+    // The rename is put on the disk as soon as it is made, possibly before the data: without a
+    // flush, a power cut after it could leave an empty or partial file where a whole one stood.
+    if (written && !platform::FlushFile(file)) {
+        written = Fail(failure, WriteStep::kWrite, platform::LastError());
+    }
+    // Closing can be where a delayed write reports a full disk.
+    if (!platform::CloseFile(file) && written) {
+        written = Fail(failure, WriteStep::kWrite, platform::LastError());
+    }
+    if (!written) {
+        platform::RemoveFile(tempPath);
+        return false;
+    }
+    if (!platform::MoveIntoPlace(tempPath, targetPath)) {
+        uint32_t error = platform::LastError();
+        platform::RemoveFile(tempPath);
+        return Fail(failure, WriteStep::kReplace, error);
+    }
+    return true;
 }

@@ -9,7 +9,6 @@ class PackageReader;
 enum class WriteStep {
     kNone,
     kReadPayload,  // the package holds no usable entry 0, it cannot be mapped, or it is empty
-    kMemory,       // no block of the payload's size could be allocated
     kCreateFile,   // no temporary file can be created beside the target
     kWrite,        // the temporary file could not be written in full
     kReplace,      // the finished file could not be put in place of the target
@@ -19,6 +18,10 @@ struct WriteFailure {
     WriteStep step;
     uint32_t systemError;  // the system's error code at that step, or 0
 };
+
+// The payload is copied through read-only views of at most this many bytes (a multiple of any
+// allocation granularity), one at a time.
+const uint32_t kPayloadWindowSize = 4u << 20;
 
 // Copies entry 0 of `reader` into a temporary file beside `targetPath` and, once every byte is
 // written, puts that file in place of the target. On failure nothing is left behind and a file

@@ -378,6 +378,47 @@ EntryView* PackageReader::MapEntry(int32_t index, const uint8_t** dataAddress) {
     return view;
 }
 
+EntryView* PackageReader::MapEntryPart(int32_t index, uint32_t start, uint32_t length,
+                                       const uint8_t** dataAddress) {
+    if (!CheckEntryAccess(index)) {
+        return nullptr;
+    }
+    if (!dataAddress) {
+        lastError_ = ErrNoOutput;
+        return nullptr;
+    }
+    const PackageEntry* entry = entries_.At(uint32_t(index));
+    if (length == 0 || start > entry->size || length > entry->size - start) {
+        lastError_ = ErrBadIndex;
+        return nullptr;
+    }
+    EntryView* view = static_cast<EntryView*>(calloc(1, sizeof(EntryView)));
+    if (!view) {
+        lastError_ = ErrIo;
+        return nullptr;
+    }
+    const uint32_t offset = entry->offset + start;
+    const uint32_t granularity = platform::AllocationGranularity();
+    const uint32_t base = offset / granularity * granularity;
+    const uint32_t delta = offset - base;
+    view->mapping = platform::CreateReadOnlyMapping(file_, offset + length);
+    if (view->mapping == platform::kNoMapping) {
+        free(view);
+        lastError_ = ErrIo;
+        return nullptr;
+    }
+    view->length = delta + length;
+    view->base = platform::MapView(view->mapping, base, view->length);
+    if (!view->base) {
+        platform::CloseMapping(view->mapping);
+        free(view);
+        lastError_ = ErrIo;
+        return nullptr;
+    }
+    *dataAddress = static_cast<const uint8_t*>(view->base) + delta;
+    return view;
+}
+
 int PackageReader::UnmapEntry(EntryView* view) {
     if (!view) {
         return 0;

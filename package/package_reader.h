@@ -90,7 +90,13 @@ class PackageReader {
     // `dataAddress`. An entry of size 0 gives a view with nothing mapped and a null address.
     EntryView* MapEntry(int32_t index, const uint8_t** dataAddress);
 
-    // Releases a view from MapEntry; 1 only if everything it held was released.
+    // Maps `length` bytes of entry `index`, from `start` bytes into it, read-only, and stores
+    // the address of the first of them through `dataAddress`: lets a caller walk a large entry a
+    // window at a time. A part that is empty or runs past the entry records ErrBadIndex.
+    EntryView* MapEntryPart(int32_t index, uint32_t start, uint32_t length,
+                            const uint8_t** dataAddress);
+
+    // Releases a view from MapEntry or MapEntryPart; 1 only if everything it held was released.
     static int UnmapEntry(EntryView* view);
 
     // Releases the file and every entry and clears the recorded error. Always 1.

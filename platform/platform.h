@@ -64,6 +64,10 @@ FileHandle OpenForWriting(const char* path);
 // Writes all `count` bytes in one write.
 bool WriteAll(FileHandle file, const void* data, uint32_t count);
 
+// Asks the system to put everything written to `file` on the disk before it returns, so that a
+// file about to replace another is complete there, not only in the system's cache.
+bool FlushFile(FileHandle file);
+
 // Puts the file `source` in place of `target`, replacing a file that stands there. A read-only
 // file or a folder at `target` is refused. On failure `target` is left as it was.
 bool MoveIntoPlace(const char* source, const char* target);

@@ -176,6 +176,14 @@ bool WriteAll(FileHandle file, const void* data, uint32_t count) {
     return true;
 }
 
+bool FlushFile(FileHandle file) {
+    int result;
+    do {
+        result = fsync(Descriptor(file));
+    } while (result != 0 && errno == EINTR);
+    return result == 0;
+}
+
 bool MoveIntoPlace(const char* source, const char* target) {
     // rename() would replace a file nobody may write to; Windows refuses, and so do we.
     struct stat info;

@@ -221,6 +221,10 @@ bool WriteAll(FileHandle file, const void* data, uint32_t count) {
     return true;
 }
 
+bool FlushFile(FileHandle file) {
+    return FlushFileBuffers(Handle(file)) != 0;
+}
+
 bool MoveIntoPlace(const char* source, const char* target) {
     if (RefusesReplacement(target)) {
         return false;

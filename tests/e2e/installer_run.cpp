@@ -399,9 +399,12 @@ void InstallerRun::ExpectDialogStaysOpen(const std::string& pathField, const std
     }
 }
 
-void InstallerRun::ExpectExitCodeZero() {
+void InstallerRun::ExpectExitCodeZero(const std::function<void()>& whileWaiting) {
     const DWORD start = GetTickCount();
     while (WaitForSingleObject(process_.hProcess, kPollMs) == WAIT_TIMEOUT) {
+        if (whileWaiting) {
+            whileWaiting();
+        }
         if (GetTickCount() - start >= stepTimeoutMs_) {
             Fail("the installer did not exit within " + std::to_string(stepTimeoutMs_ / 1000) +
                  " s");

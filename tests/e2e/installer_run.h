@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,8 @@ class InstallerRun {
     InstallerRun& operator=(const InstallerRun&) = delete;
 
     HWND dialog() const { return dialog_; }
+    // The installer's process, for measurements taken from outside.
+    HANDLE process() const { return process_.hProcess; }
 
     std::string FieldText(int controlId);
     bool IsChecked(int controlId);
@@ -64,7 +67,8 @@ class InstallerRun {
     void ExpectDialogStaysOpen(const std::string& pathField, const std::string& nameField,
                                bool makeDefault);
     // The program must end by itself with exit code 0, showing nothing on the way out.
-    void ExpectExitCodeZero();
+    // `whileWaiting`, if given, is called between the checks.
+    void ExpectExitCodeZero(const std::function<void()>& whileWaiting = nullptr);
 
   private:
     void WaitForDialog();

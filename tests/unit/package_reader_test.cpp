@@ -386,4 +386,45 @@ TEST_F(ReaderTest, FileCutAnywhereNeverOpensAPackage) {
     }
 }
 
+// Parts of an entry, each starting off the granularity, map to exactly their bytes; a part that
+// is empty or reaches past the entry is refused and recorded.
+TEST_F(ReaderTest, MapsPartsOfAnEntry) {
+    const uint32_t granularity = platform::AllocationGranularity();
+    const Bytes payload = PatternBytes(2 * granularity + 100, 13);
+    std::string path = Store(BuildPackagedFile(PatternBytes(granularity / 2 + 5, 14),
+                                               {{"show.scr", payload}, {"next", {1, 2, 3}}}));
+    struct Part {
+        uint32_t start;
+        uint32_t length;
+        bool maps;
+    };
+    const uint32_t size = uint32_t(payload.size());
+    const Part parts[] = {
+        {0, size, true},
+        {1, granularity, true},
+        {granularity + 7, size - granularity - 7, true},
+        {size - 1, 1, true},
+        {0, 0, false},
+        {size, 1, false},
+        {1, size, false},
+        {0xFFFFFFFFu, 2, false},
+    };
+    for (const Part& part : parts) {
+        PackageReader reader;
+        ASSERT_EQ(reader.Open(path.c_str()), 1);
+        const uint8_t* data = nullptr;
+        EntryView* view = reader.MapEntryPart(0, part.start, part.length, &data);
+        SCOPED_TRACE(testing::Message() << "part at " << part.start << ", " << part.length);
+        if (!part.maps) {
+            EXPECT_EQ(view, nullptr);
+            EXPECT_EQ(reader.LastError(), ErrBadIndex);
+            continue;
+        }
+        ASSERT_NE(view, nullptr);
+        EXPECT_EQ(memcmp(data, payload.data() + part.start, part.length), 0);
+        EXPECT_EQ(PackageReader::UnmapEntry(view), 1);
+        EXPECT_EQ(reader.LastError(), ErrNone);
+    }
+}
+
 }  // namespace

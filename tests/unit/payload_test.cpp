@@ -57,6 +57,17 @@ TEST_F(PayloadTest, WritesExactlyTheBytesOfEntryZero) {
     EXPECT_EQ(reader_.EntryCount(), 1);
 }
 
+// A payload of several windows, the last one short, arrives whole and in order.
+TEST_F(PayloadTest, APayloadLargerThanOneWindowIsCopiedExactly) {
+    Bytes payload = PatternBytes(2 * kPayloadWindowSize + 12345, 15);
+    OpenInstaller(payload);
+    WriteFailure failure{WriteStep::kWrite, 99};
+    ASSERT_TRUE(WritePayload(reader_, target_.c_str(), &failure));
+    EXPECT_EQ(failure.step, WriteStep::kNone);
+    EXPECT_TRUE(ReadFileBytes(target_) == payload);
+    ExpectFolderHolds({"setup.exe", "show.scr"});
+}
+
 TEST_F(PayloadTest, ReplacesALongerFileWithoutLeavingATail) {
     WriteFile(target_, PatternBytes(2000000, 3));
     Bytes payload = PatternBytes(5000, 4);

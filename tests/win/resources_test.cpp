@@ -333,10 +333,11 @@ bool DecodeIconBitmap(const std::vector<uint8_t>& bytes, IconBitmap* image) {
         return false;
     }
     const int bits = image->bitsPerPixel;
-    if (bits == 8) {
+    if (bits == 4 || bits == 8) {
         // A colour table shorter than the depth allows is stored with its length.
-        const uint32_t paletteSize = coloursUsed != 0 ? coloursUsed : 256;
-        if (paletteSize > 256) {
+        const uint32_t fullSize = 1u << bits;
+        const uint32_t paletteSize = coloursUsed != 0 ? coloursUsed : fullSize;
+        if (paletteSize > fullSize) {
             return false;
         }
         for (uint32_t i = 0; i < paletteSize; ++i) {
@@ -350,10 +351,19 @@ bool DecodeIconBitmap(const std::vector<uint8_t>& bytes, IconBitmap* image) {
     image->transparent.assign(pixelCount, false);
     for (int row = size - 1; row >= 0; --row) {
         const size_t start = reader.Offset();
+        uint8_t pair = 0;
         for (int x = 0; x < size; ++x) {
             uint32_t pixel;
-            if (bits == 8) {
-                const uint8_t index = reader.U8();
+            if (bits == 4 || bits == 8) {
+                uint8_t index;
+                if (bits == 8) {
+                    index = reader.U8();
+                } else if (x % 2 == 0) {
+                    pair = reader.U8();
+                    index = pair >> 4;
+                } else {
+                    index = pair & 0x0F;
+                }
                 if (index >= image->palette.size()) {
                     return false;
                 }
@@ -393,7 +403,8 @@ TEST_F(HostResourceTest, IconGroupHoldsSixImagesOfTheDesignedSizesAndDepths) {
     for (const IconEntry& entry : entries) {
         SCOPED_TRACE(testing::Message() << "icon " << entry.id);
         EXPECT_EQ(entry.width, entry.height);
-        EXPECT_EQ(0u, entry.colourCount);
+        // The group names the colour count of a 16-colour image; 0 stands for 256 or more.
+        EXPECT_EQ(entry.bitsPerPixel == 4 ? 16u : 0u, entry.colourCount);
         EXPECT_EQ(1u, entry.planes);
         found.insert({entry.width, entry.bitsPerPixel});
 
@@ -405,8 +416,8 @@ TEST_F(HostResourceTest, IconGroupHoldsSixImagesOfTheDesignedSizesAndDepths) {
         EXPECT_EQ(1u, bitmap.planes);
         EXPECT_EQ(entry.bitsPerPixel, bitmap.bitsPerPixel);
     }
-    const std::multiset<std::pair<int, int>> expected = {{16, 8},  {16, 24}, {32, 8},
-                                                         {32, 24}, {48, 24}, {48, 32}};
+    const std::multiset<std::pair<int, int>> expected = {{16, 4},  {16, 24}, {32, 4},
+                                                         {32, 24}, {48, 4},  {48, 32}};
     EXPECT_EQ(expected, found);
 }
 
