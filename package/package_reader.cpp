@@ -345,37 +345,18 @@ EntryView* PackageReader::MapEntry(int32_t index, const uint8_t** dataAddress) {
         return nullptr;
     }
     const PackageEntry* entry = entries_.At(uint32_t(index));
-    EntryView* view = static_cast<EntryView*>(calloc(1, sizeof(EntryView)));
-    if (!view) {
-        lastError_ = ErrIo;
-        return nullptr;
-    }
     // The platform takes a mapping or view length of 0 as "the rest of the file", so an empty
     // entry maps nothing at all.
     if (entry->size == 0) {
+        EntryView* view = static_cast<EntryView*>(calloc(1, sizeof(EntryView)));
+        if (!view) {
+            lastError_ = ErrIo;
+            return nullptr;
+        }
         *dataAddress = nullptr;
         return view;
     }
-
-    uint32_t granularity = platform::AllocationGranularity();
-    uint32_t base = entry->offset / granularity * granularity;
-    uint32_t delta = entry->offset - base;
-    view->mapping = platform::CreateReadOnlyMapping(file_, entry->offset + entry->size);
-    if (view->mapping == platform::kNoMapping) {
-        free(view);
-        lastError_ = ErrIo;
-        return nullptr;
-    }
-    view->length = delta + entry->size;
-    view->base = platform::MapView(view->mapping, base, view->length);
-    if (!view->base) {
-        platform::CloseMapping(view->mapping);
-        free(view);
-        lastError_ = ErrIo;
-        return nullptr;
-    }
-    *dataAddress = static_cast<const uint8_t*>(view->base) + delta;
-    return view;
+    return MapRange(entry->offset, entry->size, dataAddress);
 }
 
 EntryView* PackageReader::MapEntryPart(int32_t index, uint32_t start, uint32_t length,
@@ -392,12 +373,17 @@ EntryView* PackageReader::MapEntryPart(int32_t index, uint32_t start, uint32_t l
         lastError_ = ErrBadIndex;
         return nullptr;
     }
+    return MapRange(entry->offset + start, length, dataAddress);
+}
+
+// Maps `length` bytes (above 0) of the file at `offset`. The view must start on the allocation
+// granularity, so it starts below `offset` and the data address makes up the difference.
+EntryView* PackageReader::MapRange(uint32_t offset, uint32_t length, const uint8_t** dataAddress) {
     EntryView* view = static_cast<EntryView*>(calloc(1, sizeof(EntryView)));
     if (!view) {
         lastError_ = ErrIo;
         return nullptr;
     }
-    const uint32_t offset = entry->offset + start;
     const uint32_t granularity = platform::AllocationGranularity();
     const uint32_t base = offset / granularity * granularity;
     const uint32_t delta = offset - base;
