@@ -93,7 +93,7 @@ $(FUZZ)/CMakeCache.txt:
 		-DSCR_FUZZ=ON
 
 fuzz: deps $(FUZZ)/CMakeCache.txt
-	cmake --build $(FUZZ) -j $(JOBS) --target fuzz_reader fuzz_target_rules
+	cmake --build $(FUZZ) -j $(JOBS) --target fuzz_reader fuzz_target_rules fuzz_saver
 	scripts/fuzz.sh $(FUZZ) $(FUZZ_SECONDS)
 
 # Measurements, not tests: one line per figure (see README.md, "Benchmarks"). Several minutes.

@@ -14,7 +14,7 @@ seconds=$2
 shift 2
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-    targets=(reader target_rules)
+    targets=(reader target_rules saver)
 fi
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 
