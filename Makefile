@@ -98,6 +98,7 @@ fuzz: deps $(FUZZ)/CMakeCache.txt
 
 # Measurements, not tests: one line per figure (see README.md, "Benchmarks"). Several minutes.
 bench: dist
+	cmake --build $(TOOLS) -j $(JOBS) --target open_bench
 	scripts/bench.sh $(BUILD) $(DIST)
 
 format:

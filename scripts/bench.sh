@@ -63,7 +63,8 @@ time_ms() {  # command...: its run time, starting from a clean cache of written 
     awk -v a="$start" -v b="$(now_ms)" 'BEGIN { print b - a }'
 }
 
-pack() { "$scrpack" build "$host32" "$work/payload.scr" -o "$work/packed.exe" >/dev/null; }
+# The payloads are random bytes, no program: --any lets the packer take them as entry 0.
+pack() { "$scrpack" build --any "$host32" "$work/payload.scr" -o "$work/packed.exe" >/dev/null; }
 concatenate() { cat "$host32" "$work/payload.scr" >"$work/catted.exe"; }
 
 payload() {  # size, file
@@ -91,7 +92,7 @@ for size in 1269014 $((256 * MiB)); do
     # The small copy takes a few milliseconds beside a start-up of over a hundred: more runs.
     copy_runs=$([ "$size" -eq 1269014 ] && echo $((runs * 5)) || echo "$runs")
     payload "$size" "$work/payload.scr"
-    "$scrpack" build "$host64" "$work/payload.scr" -o "$work/benchsetup.exe" >/dev/null
+    "$scrpack" build --any "$host64" "$work/payload.scr" -o "$work/benchsetup.exe" >/dev/null
     result=$(WINE_RUN_TIMEOUT=1800 $wine_run "$install_bench" "$work/benchsetup.exe" \
         "$work/payload.scr" "$work/out" "$runs" "$copy_runs" 300 || true)
     if [ "$(field exact "$result")" != 1 ]; then
@@ -144,7 +145,7 @@ largest=$((format_limit - host_size - (4 + 4 + 12 + 4 + 4) - 12))
 installed=0
 for size in "$largest" $((1024 * MiB)) $((600 * MiB)); do
     payload "$size" "$work/payload.scr"
-    if ! "$scrpack" build "$host32" "$work/payload.scr" -o "$work/benchsetup.exe" >/dev/null; then
+    if ! "$scrpack" build --any "$host32" "$work/payload.scr" -o "$work/benchsetup.exe" >/dev/null; then
         echo "   scrpack refused a payload of $size bytes"
         continue
     fi
