@@ -336,7 +336,8 @@ uint32_t PackageReader::ReadEntry(int32_t index, uint8_t* buffer, uint32_t maxBy
     return got;
 }
 
-EntryView* PackageReader::MapEntry(int32_t index, const uint8_t** dataAddress) {
+// The entry a mapping is asked for, or null (with the error recorded) when it cannot be given.
+const PackageEntry* PackageReader::EntryToMap(int32_t index, const uint8_t** dataAddress) {
     if (!CheckEntryAccess(index)) {
         return nullptr;
     }
@@ -344,7 +345,14 @@ EntryView* PackageReader::MapEntry(int32_t index, const uint8_t** dataAddress) {
         lastError_ = ErrNoOutput;
         return nullptr;
     }
-    const PackageEntry* entry = entries_.At(uint32_t(index));
+    return entries_.At(uint32_t(index));
+}
+
+EntryView* PackageReader::MapEntry(int32_t index, const uint8_t** dataAddress) {
+    const PackageEntry* entry = EntryToMap(index, dataAddress);
+    if (!entry) {
+        return nullptr;
+    }
     // The platform takes a mapping or view length of 0 as "the rest of the file", so an empty
     // entry maps nothing at all.
     if (entry->size == 0) {
@@ -361,14 +369,10 @@ EntryView* PackageReader::MapEntry(int32_t index, const uint8_t** dataAddress) {
 
 EntryView* PackageReader::MapEntryPart(int32_t index, uint32_t start, uint32_t length,
                                        const uint8_t** dataAddress) {
-    if (!CheckEntryAccess(index)) {
+    const PackageEntry* entry = EntryToMap(index, dataAddress);
+    if (!entry) {
         return nullptr;
     }
-    if (!dataAddress) {
-        lastError_ = ErrNoOutput;
-        return nullptr;
-    }
-    const PackageEntry* entry = entries_.At(uint32_t(index));
     if (length == 0 || start > entry->size || length > entry->size - start) {
         lastError_ = ErrBadIndex;
         return nullptr;

@@ -115,6 +115,7 @@ class PackageReader {
     bool FindCertificateTable(uint32_t size, uint32_t* tableStart);
     bool LoadIndex(uint32_t indexOffset);
     bool CheckEntryAccess(int32_t index);
+    const PackageEntry* EntryToMap(int32_t index, const uint8_t** dataAddress);
     EntryView* MapRange(uint32_t offset, uint32_t length, const uint8_t** dataAddress);
 
     EntryTable entries_;
